@@ -1,0 +1,72 @@
+#include "app/sequences.h"
+
+#include "groups/host/test_os.h"
+
+namespace kv {
+namespace {
+
+template <typename Group>
+std::unique_ptr<CTest> Make(ReportWriter* writer)
+{
+    return std::make_unique<Group>(writer);
+}
+
+// A null entry keeps a group's place (and its progress step) until the group exists.
+const GroupFactory kSequenceA[] = {
+    Make<CTestOS>,  // CTestOS
+    nullptr,        // CTestKvDriversAndTools
+    nullptr,        // CTestBios
+    nullptr,        // CTestCPU
+    nullptr,        // CTestMemory
+    nullptr,        // CTestFanValues
+    nullptr,        // CTestUPS
+    nullptr,        // CTestOpCtrls
+    nullptr,        // CTestGeneral
+    nullptr,        // CTestVoltages
+    nullptr,        // CTestDVI
+};
+
+const GroupFactory kSequenceB[] = {
+    Make<CTestOS>,  // CTestOS
+    nullptr,        // CTestKvDriversAndTools
+    nullptr,        // CTestBios
+    nullptr,        // CTestGeneral
+    nullptr,        // CTestSystemUnit
+    nullptr,        // CTestCPUBoard
+    nullptr,        // CTestCPU
+    nullptr,        // CTestMemory
+    nullptr,        // CTestOpCtrls
+    nullptr,        // CTestBusUnit
+    nullptr,        // CTestDrive
+    nullptr,        // CTestFanKit
+    nullptr,        // CTestIF
+    nullptr,        // CTestIO
+    nullptr,        // CTestUPS
+    nullptr,        // CTestDisplayLink
+    nullptr,        // CTestPanel
+    nullptr,        // CTestDVI
+};
+
+const int kSequenceACount = static_cast<int>(sizeof kSequenceA / sizeof kSequenceA[0]);
+const int kSequenceBCount = static_cast<int>(sizeof kSequenceB / sizeof kSequenceB[0]);
+
+}  // namespace
+
+const Sequence& SequenceA()
+{
+    static const Sequence sequence = {kSequenceA, kSequenceACount, true,
+                                      kSequenceACount + kPcModuleCount + kPanelCount * kPanelModuleCount};
+    return sequence;
+}
+
+const Sequence& SequenceB()
+{
+    static const Sequence sequence = {kSequenceB, kSequenceBCount, false, kSequenceBCount};
+    return sequence;
+}
+
+std::unique_ptr<CTest> MakePcModule(ReportWriter*, BYTE) { return nullptr; }
+
+std::unique_ptr<CTest> MakePanelModule(ReportWriter*, BYTE, BYTE) { return nullptr; }
+
+}  // namespace kv

@@ -1,0 +1,103 @@
+#include "app/startup.h"
+
+#include "app/command_line.h"
+#include "app/message_box.h"
+#include "app/scan_context.h"
+#include "app/scan_worker.h"
+#include "device/device_interface.h"
+#include "device/text_helpers.h"
+#include "device/win_handles.h"
+#include "report/report_document.h"
+
+#include <commctrl.h>
+
+#include <cwchar>
+#include <string>
+
+namespace kv {
+namespace {
+
+const DWORD kRefusedDeviceType = 22;  // Roamdeck R96: this build must not run there
+
+// The executable's file name without its extension.
+std::wstring ApplicationTitle()
+{
+    wchar_t path[MAX_PATH] = {};
+    ::GetModuleFileNameW(nullptr, path, MAX_PATH);
+    std::wstring name = FileNameOf(path);
+    size_t dot = name.find_last_of(L'.');
+    return dot == std::wstring::npos ? name : name.substr(0, dot);
+}
+
+// A missing library, a missing entry point or a failing call all let the run go on.
+bool DeviceIsRefused(DeviceInterface& device)
+{
+    if (device.deviceType == 0 && device.IxaGetDeviceType) {
+        if (!device.IxaGetDeviceType(&device.deviceType))
+            return false;
+    }
+    return device.deviceType == kRefusedDeviceType;
+}
+
+void ShowError(DWORD code, const std::wstring& caption)
+{
+    ShowMessageBox(nullptr, SystemErrorText(code), caption.c_str(), MB_ICONERROR);
+}
+
+void RunAutomaticScan(ScanContext& context)
+{
+    DWORD threadId = 0;
+    HANDLE thread = ::CreateThread(nullptr, 0, ScanWorker, &context, 0, &threadId);
+    if (!thread)
+        return;
+    context.threadId = threadId;
+    context.thread = thread;
+    UniqueHandle owner(thread);
+    ::WaitForSingleObject(thread, INFINITE);
+}
+
+}  // namespace
+
+void RunApplication(HINSTANCE instance, const wchar_t* commandLine)
+{
+    std::wstring caption = LoadResourceString(101);
+    DeviceInterface device;
+    device.Load();
+    ScanContext context;
+
+    if (DeviceIsRefused(device)) {
+        ShowMessageBox(nullptr, LoadResourceString(108).c_str(), ApplicationTitle().c_str(), MB_ICONERROR);
+        return;
+    }
+
+    INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_WIN95_CLASSES};
+    ::InitCommonControlsEx(&controls);
+
+    CCustomCommandLineInfo commandLineInfo;
+    commandLineInfo.ParseCommandLine(commandLine);
+    if (commandLineInfo.invalidParameter) {
+        ShowUsage(nullptr, 1);
+        return;
+    }
+    if (commandLineInfo.reportFileNameTooLong) {
+        ShowError(ERROR_FILENAME_EXCED_RANGE, caption);
+        return;
+    }
+    // Without a report file name the run is interactive: the report file dialog
+    // asks for one. Until that dialog exists such a run ends here.
+    if (commandLineInfo.reportFileName[0] == L'\0')
+        return;
+
+    wcscpy_s(context.reportPath, commandLineInfo.reportFileName);
+    context.instance = instance;
+    DWORD result = OpenReport(context.writer, context.reportPath, commandLineInfo.overwrite);
+    if (result == ERROR_FILE_EXISTS)
+        return;
+    if (result != ERROR_SUCCESS) {
+        ShowError(result, caption);
+        return;
+    }
+    RunAutomaticScan(context);
+}
+
+}  // namespace kv

@@ -1,0 +1,21 @@
+// Operating system group: Windows version and registration, WERUNTIME.INI and
+// the user's administrator membership. Written on every device, library or not.
+#pragma once
+
+#include "groups/test_base.h"
+
+namespace kv {
+
+class CTestOS : public CTest {
+public:
+    using CTest::CTest;
+    void RunTests() override;
+
+private:
+    void WriteVersionTests();
+    void WriteRegistrationTests();
+    void WriteWerRuntimeTests();
+    void WriteAdministratorTest();
+};
+
+}  // namespace kv

@@ -1,0 +1,93 @@
+# Shared by the build, demo and test scripts: packages, build folder, Wine prefix.
+# Source it; it expects to be called from the repository root.
+
+KV_ROOT=$(pwd)
+BUILD_DIR=${BUILD_DIR:-$KV_ROOT/build}
+case "$BUILD_DIR" in /*) ;; *) BUILD_DIR=$KV_ROOT/$BUILD_DIR ;; esac
+
+KV_PACKAGES="g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64 wine wine64 xvfb xauth xdotool imagemagick
+  cmake make googletest nlohmann-json3-dev xsltproc libxml2-utils python3"
+
+kv_log() { printf '== %s\n' "$*" >&2; }
+
+# Installs what is missing; does nothing (and needs no network) when all is there.
+kv_ensure_packages() {
+  local missing=()
+  for p in $KV_PACKAGES; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+  done
+  [ ${#missing[@]} -eq 0 ] && return 0
+  kv_log "installing ${missing[*]}"
+  local sudo=""
+  [ "$(id -u)" -ne 0 ] && sudo=sudo
+  $sudo apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+}
+
+kv_build() {
+  kv_ensure_packages
+  if [ ! -f "$BUILD_DIR/CMakeCache.txt" ]; then
+    cmake -S "$KV_ROOT" -B "$BUILD_DIR" -DCMAKE_TOOLCHAIN_FILE="$KV_ROOT/cmake/mingw-w64-x86_64.cmake" \
+      -DCMAKE_BUILD_TYPE=Release >/dev/null
+  fi
+  cmake --build "$BUILD_DIR" -j "$(nproc)"
+}
+
+kv_wine_env() {
+  export WINEPREFIX=$BUILD_DIR/wineprefix
+  export WINEDEBUG=-all
+  export WINEDLLOVERRIDES="mscoree,mshtml="
+  export WINEARCH=win64
+}
+
+# One prefix for every run from this build folder, made once.
+kv_ensure_prefix() {
+  kv_wine_env
+  [ -f "$WINEPREFIX/.kv-ready" ] && return 0
+  kv_log "creating the Wine prefix $WINEPREFIX"
+  rm -rf "$WINEPREFIX"
+  timeout 300 wineboot -i >/dev/null 2>&1
+  timeout 120 wineserver -w
+  timeout 60 wine winecfg /v win10 >/dev/null 2>&1
+  timeout 60 wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f >/dev/null 2>&1
+  # The prefix links Documents, Desktop and friends into the real home folder:
+  # make them plain folders so no run ever touches it.
+  local user_dir
+  for user_dir in "$WINEPREFIX"/drive_c/users/*/; do
+    local entry
+    for entry in "$user_dir"*; do
+      if [ -L "$entry" ]; then rm -f "$entry"; mkdir -p "$entry"; fi
+    done
+  done
+  timeout 120 wineserver -w
+  touch "$WINEPREFIX/.kv-ready"
+}
+
+# A persistent wineserver makes every launch fast; stopped by kv_stop_wine.
+kv_start_wineserver() {
+  kv_wine_env
+  wineserver -p >/dev/null 2>&1 || true
+}
+
+kv_stop_wine() {
+  kv_wine_env
+  timeout 30 wineserver -k >/dev/null 2>&1 || true
+}
+
+# A private X display for windows and message boxes; sets DISPLAY.
+kv_start_xvfb() {
+  local fifo
+  fifo=$(mktemp -u)
+  mkfifo "$fifo"
+  Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$fifo" >/dev/null 2>&1 &
+  KV_XVFB_PID=$!
+  local display
+  read -r -t 20 display <"$fifo" || true
+  rm -f "$fifo"
+  [ -n "$display" ] || { kv_log "Xvfb did not start"; return 1; }
+  export DISPLAY=:$display
+}
+
+kv_stop_xvfb() {
+  [ -n "${KV_XVFB_PID:-}" ] && kill "$KV_XVFB_PID" 2>/dev/null || true
+}
