@@ -1,0 +1,113 @@
+#include "groups/host/test_general.h"
+
+#include "device/text_helpers.h"
+
+namespace kv {
+namespace {
+
+const UINT kIdsUserSerialId = 395;
+const UINT kIdsKeyConfiguration = 394;
+
+// Strings of the device library are read into 512-byte buffers.
+const UINT kBufferBytes = 512;
+
+struct KeyCfgStringTest {
+    UINT nameId;
+    UINT selector;             // IxaGetKeyCfgStringW
+    bool emptyIsNotAvailable;  // an empty text is shown as "N/A"
+};
+
+static const KeyCfgStringTest kKeyCfgStringTests[] = {
+    {398, 0, false},  // "Version"
+    {399, 1, false},  // "Build date"
+    {400, 2, true},   // "User information"
+};
+
+}  // namespace
+
+void CTestGeneral::RunTests()
+{
+    if (!PassDeviceTypeGate())
+        return;
+    Writer().BeginGeneralGroup();
+    Writer().BeginSubCategory(kIdsUserSerialId);
+    WriteUserSerialIdTest();
+    Writer().BeginCategory(kIdsKeyConfiguration);
+    if (WriteKeyCfgStateTest()) {
+        for (const KeyCfgStringTest& test : kKeyCfgStringTests)
+            WriteKeyCfgStringTest(test.nameId, test.selector, test.emptyIsNotAvailable);
+        WriteKeyLayerTest();
+        WriteKeyLayerModeTest();
+    }
+    Writer().EndGroup();
+}
+
+void CTestGeneral::WriteUserSerialIdTest()
+{
+    DWORD serialId = 0;
+    Writer().BeginTest(405, 406);
+    if (m_device.IxaGetUserSerialId && m_device.IxaGetUserSerialId(&serialId))
+        WritePassed(Format(L"%08Xh", serialId), kFmtString);
+    else
+        WriteErrorResult(::GetLastError());
+    Writer().EndTest();
+}
+
+bool CTestGeneral::WriteKeyCfgStateTest()
+{
+    DWORD state = 0;
+    Writer().BeginTest(396, 397);
+    bool valid = false;
+    if (m_device.IxaGetKeyCfgState && m_device.IxaGetKeyCfgState(&state)) {
+        valid = state != 0;
+        Writer().WriteResult(valid ? L"Valid" : L"Invalid", kPassed, kFmtUnknown);
+    } else {
+        WriteErrorResult(::GetLastError());
+    }
+    Writer().EndTest();
+    return valid;
+}
+
+void CTestGeneral::WriteKeyCfgStringTest(UINT nameId, UINT selector, bool emptyIsNotAvailable)
+{
+    // One character more than the library may fill, so the text always ends.
+    wchar_t text[kBufferBytes / sizeof(wchar_t) + 1] = {};
+    Writer().BeginTest(nameId);
+    if (!m_device.IxaGetKeyCfgStringW || !m_device.IxaGetKeyCfgStringW(selector, text, kBufferBytes))
+        WriteErrorResult(::GetLastError());
+    else if (emptyIsNotAvailable && text[0] == L'\0')
+        WriteNotAvailable();
+    else
+        WritePassed(text, kFmtString);
+    Writer().EndTest();
+}
+
+void CTestGeneral::WriteKeyLayerTest()
+{
+    BYTE layer = 0;
+    Writer().BeginTest(401, 402);
+    if (m_device.IxaGetKeyLayer && m_device.IxaGetKeyLayer(&layer))
+        WritePassed(Format(L"%d", layer), kFmtDec);
+    else
+        WriteErrorResult(::GetLastError());
+    Writer().EndTest();
+}
+
+// Devices whose library has no layer mode answer ERROR_INVALID_FUNCTION.
+void CTestGeneral::WriteKeyLayerModeTest()
+{
+    BYTE mode = 0;
+    Writer().BeginTest(403, 404);
+    if (m_device.IxaGetKeyLayerMode && m_device.IxaGetKeyLayerMode(&mode)) {
+        WritePassed(Format(L"%d", mode), kFmtDec);
+    } else {
+        DWORD error = ::GetLastError();
+        if (error == ERROR_INVALID_FUNCTION)
+            WriteNotAvailable(kFmtDec);
+        else
+            WriteErrorResult(error);
+    }
+    Writer().EndTest();
+}
+
+}  // namespace kv
