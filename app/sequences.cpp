@@ -1,6 +1,12 @@
 #include "app/sequences.h"
 
+#include "groups/host/test_bios.h"
+#include "groups/host/test_fan_values.h"
+#include "groups/host/test_general.h"
+#include "groups/host/test_op_ctrls.h"
 #include "groups/host/test_os.h"
+#include "groups/platform/test_cpu.h"
+#include "groups/host/test_voltages.h"
 
 namespace kv {
 namespace {
@@ -15,27 +21,27 @@ std::unique_ptr<CTest> Make(ReportWriter* writer)
 const GroupFactory kSequenceA[] = {
     Make<CTestOS>,  // CTestOS
     nullptr,        // CTestKvDriversAndTools
-    nullptr,        // CTestBios
-    nullptr,        // CTestCPU
+    Make<CTestBios>,  // CTestBios
+    Make<CTestCPU>,  // CTestCPU
     nullptr,        // CTestMemory
-    nullptr,        // CTestFanValues
+    Make<CTestFanValues>,  // CTestFanValues
     nullptr,        // CTestUPS
-    nullptr,        // CTestOpCtrls
-    nullptr,        // CTestGeneral
-    nullptr,        // CTestVoltages
+    Make<CTestOpCtrls>,  // CTestOpCtrls
+    Make<CTestGeneral>,  // CTestGeneral
+    Make<CTestVoltages>,  // CTestVoltages
     nullptr,        // CTestDVI
 };
 
 const GroupFactory kSequenceB[] = {
     Make<CTestOS>,  // CTestOS
     nullptr,        // CTestKvDriversAndTools
-    nullptr,        // CTestBios
-    nullptr,        // CTestGeneral
+    Make<CTestBios>,  // CTestBios
+    Make<CTestGeneral>,  // CTestGeneral
     nullptr,        // CTestSystemUnit
     nullptr,        // CTestCPUBoard
-    nullptr,        // CTestCPU
+    Make<CTestCPU>,  // CTestCPU
     nullptr,        // CTestMemory
-    nullptr,        // CTestOpCtrls
+    Make<CTestOpCtrls>,  // CTestOpCtrls
     nullptr,        // CTestBusUnit
     nullptr,        // CTestDrive
     nullptr,        // CTestFanKit
