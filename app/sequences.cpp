@@ -5,8 +5,9 @@
 #include "groups/host/test_general.h"
 #include "groups/host/test_op_ctrls.h"
 #include "groups/host/test_os.h"
-#include "groups/platform/test_cpu.h"
 #include "groups/host/test_voltages.h"
+#include "groups/platform/test_cpu.h"
+#include "groups/modules/test_memory.h"
 
 namespace kv {
 namespace {
@@ -23,7 +24,7 @@ const GroupFactory kSequenceA[] = {
     nullptr,        // CTestKvDriversAndTools
     Make<CTestBios>,  // CTestBios
     Make<CTestCPU>,  // CTestCPU
-    nullptr,        // CTestMemory
+    Make<CTestMemory>,  // CTestMemory
     Make<CTestFanValues>,  // CTestFanValues
     nullptr,        // CTestUPS
     Make<CTestOpCtrls>,  // CTestOpCtrls
@@ -40,7 +41,7 @@ const GroupFactory kSequenceB[] = {
     nullptr,        // CTestSystemUnit
     nullptr,        // CTestCPUBoard
     Make<CTestCPU>,  // CTestCPU
-    nullptr,        // CTestMemory
+    Make<CTestMemory>,  // CTestMemory
     Make<CTestOpCtrls>,  // CTestOpCtrls
     nullptr,        // CTestBusUnit
     nullptr,        // CTestDrive
