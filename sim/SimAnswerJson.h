@@ -1,0 +1,22 @@
+// Reading one answer of a device profile from its JSON form.
+#pragma once
+
+#include "SimAnswer.h"
+#include "SimProfile.h"
+
+#include <nlohmann/json.hpp>
+
+#include <string>
+
+namespace kvsim {
+
+// True for member names that address a panel: "@panel3".
+bool IsPanelMember(const std::string& name);
+
+// Reads the answer object into answer. Members starting with "_" are comments;
+// "@panelN" members are skipped when allowPanelMembers is set (the caller reads
+// them), otherwise they are a fault. On a fault: false and a short description.
+bool ParseAnswer(const nlohmann::json& object, AnswerUse use, bool allowPanelMembers, Answer& answer,
+                 std::string& problem);
+
+}  // namespace kvsim

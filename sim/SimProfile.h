@@ -1,0 +1,61 @@
+// A device profile: for each entry point, the answers by key.
+#pragma once
+
+#include "SimAnswer.h"
+
+#include <map>
+#include <memory>
+#include <string>
+
+namespace kvsim {
+
+// How the profile addresses the answers of an entry point.
+enum class KeyKind {
+    Direct,       // one answer, no key (one-value entry points, equalizer, key matrix/switches)
+    Selector,     // "21"
+    Module,       // "selector/module/sub"
+    PanelModule,  // "selector/panel/module/sub"
+    Layer,        // IxaGetLedMatrix: the layer
+    Item,         // IxaUploadFileW: the item
+    Argument      // IxaSelectPanel, IxaEnableWmi: the argument
+};
+
+// Which answers make sense for an entry point (see DeliverXxx in SimAnswer.h).
+enum class AnswerUse { Buffer, Value, Equalizer, File, Status };
+
+struct EntryPointInfo {
+    const char* name;
+    KeyKind key;
+    AnswerUse use;
+};
+
+// The entry point of that name, or null; the module entry points are known
+// to every variant of the library, so one profile serves them all.
+const EntryPointInfo* FindEntryPoint(const std::string& name);
+
+// Answers of one entry point by canonical key: "" for a direct answer, the
+// numbers of the key joined by "/", or "default"; "@panelN" appended for an
+// answer that applies only while panel N is selected.
+using EntryAnswers = std::map<std::string, Answer>;
+
+class Profile {
+public:
+    // The answer for the key while the panel is selected (negative: none):
+    // key@panel, key, default@panel, default; null when there is none.
+    const Answer* Find(const std::string& entryPoint, const std::string& key, long long panel) const;
+
+    std::map<std::string, EntryAnswers>& Entries() { return m_entries; }
+
+private:
+    std::map<std::string, EntryAnswers> m_entries;
+};
+
+struct ProfileLoad {
+    std::unique_ptr<Profile> profile;  // null when the profile cannot be used
+    std::string problem;               // one line naming the file and the fault
+};
+
+// Reads the profile named by KVIXA_PROFILE, or the built-in default profile.
+ProfileLoad LoadProfile();
+
+}  // namespace kvsim
