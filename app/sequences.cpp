@@ -7,6 +7,7 @@
 #include "groups/host/test_os.h"
 #include "groups/host/test_voltages.h"
 #include "groups/platform/test_cpu.h"
+#include "groups/platform/test_cpu_board.h"
 #include "groups/modules/test_memory.h"
 
 namespace kv {
@@ -39,7 +40,7 @@ const GroupFactory kSequenceB[] = {
     Make<CTestBios>,  // CTestBios
     Make<CTestGeneral>,  // CTestGeneral
     nullptr,        // CTestSystemUnit
-    nullptr,        // CTestCPUBoard
+    Make<CTestCPUBoard>,  // CTestCPUBoard
     Make<CTestCPU>,  // CTestCPU
     Make<CTestMemory>,  // CTestMemory
     Make<CTestOpCtrls>,  // CTestOpCtrls
