@@ -23,6 +23,13 @@ static const KeyCfgStringTest kKeyCfgStringTests[] = {
     {400, 2, true},   // "User information"
 };
 
+// An 8-bit value of a one-value entry point. The call has no size argument, so the
+// value gets the room of a 32-bit one in case a library writes more than 8 bits.
+struct KeyByte {
+    DWORD room = 0;
+    int Value() const { return static_cast<BYTE>(room & 0xFF); }
+};
+
 }  // namespace
 
 void CTestGeneral::RunTests()
@@ -84,10 +91,10 @@ void CTestGeneral::WriteKeyCfgStringTest(UINT nameId, UINT selector, bool emptyI
 
 void CTestGeneral::WriteKeyLayerTest()
 {
-    BYTE layer = 0;
+    KeyByte layer;
     Writer().BeginTest(401, 402);
-    if (m_device.IxaGetKeyLayer && m_device.IxaGetKeyLayer(&layer))
-        WritePassed(Format(L"%d", layer), kFmtDec);
+    if (m_device.IxaGetKeyLayer && m_device.IxaGetKeyLayer(&layer.room))
+        WritePassed(Format(L"%d", layer.Value()), kFmtDec);
     else
         WriteErrorResult(::GetLastError());
     Writer().EndTest();
@@ -96,10 +103,10 @@ void CTestGeneral::WriteKeyLayerTest()
 // Devices whose library has no layer mode answer ERROR_INVALID_FUNCTION.
 void CTestGeneral::WriteKeyLayerModeTest()
 {
-    BYTE mode = 0;
+    KeyByte mode;
     Writer().BeginTest(403, 404);
-    if (m_device.IxaGetKeyLayerMode && m_device.IxaGetKeyLayerMode(&mode)) {
-        WritePassed(Format(L"%d", mode), kFmtDec);
+    if (m_device.IxaGetKeyLayerMode && m_device.IxaGetKeyLayerMode(&mode.room)) {
+        WritePassed(Format(L"%d", mode.Value()), kFmtDec);
     } else {
         DWORD error = ::GetLastError();
         if (error == ERROR_INVALID_FUNCTION)
