@@ -177,7 +177,8 @@ class ModelTest(ScanTestCase):
             with self.subTest(profile=model[0]):
                 scan = self.scan(profile=model[0])
                 self.assertLines(expected_group(scan, full_board(*model)), scan.group(GROUP))
-                self.assertEqual(["IxaGetFactoryValue(77, 512) = 1 [0]"], selected_calls(scan, "IxaGetFactoryValue", 77))
+                self.assertEqual(["IxaGetFactoryValue(77, 512) = 1 [0]"],
+                                 selected_calls(scan, "IxaGetFactoryValue", 77))
                 self.assertEqual(["IxaGetFactoryValue(81, 1536) = 1 [0]"],
                                  selected_calls(scan, "IxaGetFactoryValue", 81))
                 self.assertEqual(["IxaGetFactoryStringW(48, 512) = 1 [0]"],
