@@ -4,6 +4,7 @@
 #include "app/sequences.h"
 #include "device/text_helpers.h"
 #include "device/win_handles.h"
+#include "report/html_rendering.h"
 #include "report/report_document.h"
 
 #include <commctrl.h>
@@ -109,7 +110,7 @@ void OpenReportInViewer(const wchar_t* path)
     }
 }
 
-void FinishInteractiveRun(ScanContext& context, bool closed, const std::wstring& caption)
+void FinishInteractiveRun(ScanContext& context, bool closed, bool rendered, const std::wstring& caption)
 {
     if (!closed) {
         ShowMessageBox(nullptr, LoadResourceString(107).c_str(), caption.c_str(), MB_ICONERROR);
@@ -120,8 +121,11 @@ void FinishInteractiveRun(ScanContext& context, bool closed, const std::wstring&
     if (::LoadStringW(context.instance, 104, format, 260) > 0) {
         wchar_t prompt[1024];
         ::wsprintfW(prompt, format, context.reportPath);
-        if (ShowMessageBox(context.dialog, prompt, caption.c_str(), MB_YESNO | MB_ICONQUESTION) == IDYES)
-            OpenReportInViewer(context.reportPath);
+        if (ShowMessageBox(context.dialog, prompt, caption.c_str(), MB_YESNO | MB_ICONQUESTION) == IDYES) {
+            // The rendered page opens in every browser; the XML needs one that applies its stylesheet.
+            std::wstring page = SiblingPath(context.reportPath, L".html");
+            OpenReportInViewer(rendered ? page.c_str() : context.reportPath);
+        }
     }
     ::SendMessageW(context.dialog, WM_CLOSE, 0, 0);
 }
@@ -140,8 +144,11 @@ DWORD WINAPI ScanWorker(LPVOID parameter)
     progress.Complete();
 
     bool closed = CloseTheReport(context.writer);
+    // A failed rendering changes nothing else and is not reported: the XML and its
+    // stylesheet are complete on their own.
+    bool rendered = closed && SUCCEEDED(RenderReportHtml(context.reportPath));
     if (context.dialog)
-        FinishInteractiveRun(context, closed, caption);
+        FinishInteractiveRun(context, closed, rendered, caption);
     return 0;
 }
 

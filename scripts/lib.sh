@@ -64,9 +64,13 @@ kv_ensure_prefix() {
 }
 
 # A persistent wineserver makes every launch fast; stopped by kv_stop_wine.
+# The first launch also starts Wine's desktop process, which inherits that
+# launch's standard handles and outlives it: a caller reading the output would
+# wait for it forever. Start it here, detached from every pipe.
 kv_start_wineserver() {
   kv_wine_env
   wineserver -p >/dev/null 2>&1 || true
+  timeout 60 wine cmd /c exit </dev/null >/dev/null 2>&1 || true
 }
 
 kv_stop_wine() {

@@ -1,0 +1,159 @@
+#include "report/html_rendering.h"
+
+#include "device/win_handles.h"
+#include "report/report_document.h"
+
+#include <msxml2.h>
+#include <oleauto.h>
+
+namespace kv {
+namespace {
+
+// MinGW declares neither MSXML 6's document class nor, in a library, the interface id.
+const CLSID kDomDocument60 = {0x88d96a05, 0xf192, 0x11d4, {0xa6, 0x5f, 0x00, 0x40, 0x96, 0x32, 0x51, 0xe5}};
+const IID kIXMLDOMDocument2 = {0x2933bf95, 0x7b36, 0x11d2, {0xb2, 0x0e, 0x00, 0xc0, 0x4f, 0x98, 0x3e, 0x60}};
+
+template <typename T>
+class ComPtr {
+public:
+    ComPtr() = default;
+    ~ComPtr()
+    {
+        if (m_p)
+            m_p->Release();
+    }
+    ComPtr(const ComPtr&) = delete;
+    ComPtr& operator=(const ComPtr&) = delete;
+    T* operator->() const { return m_p; }
+    T* get() const { return m_p; }
+    T** put() { return &m_p; }
+
+private:
+    T* m_p = nullptr;
+};
+
+class Bstr {
+public:
+    Bstr() = default;
+    explicit Bstr(const wchar_t* text) : m_b(::SysAllocString(text)) {}
+    ~Bstr() { ::SysFreeString(m_b); }
+    Bstr(const Bstr&) = delete;
+    Bstr& operator=(const Bstr&) = delete;
+    BSTR get() const { return m_b; }
+    BSTR* put() { return &m_b; }
+    UINT length() const { return ::SysStringLen(m_b); }
+
+private:
+    BSTR m_b = nullptr;
+};
+
+HRESULT LoadDocument(const wchar_t* path, bool stylesheet, ComPtr<IXMLDOMDocument2>& document)
+{
+    HRESULT hr = ::CoCreateInstance(kDomDocument60, nullptr, CLSCTX_INPROC_SERVER, kIXMLDOMDocument2,
+                                    reinterpret_cast<void**>(document.put()));
+    if (FAILED(hr))
+        return hr;
+    document->put_async(VARIANT_FALSE);
+    document->put_validateOnParse(VARIANT_FALSE);
+    document->put_resolveExternals(VARIANT_FALSE);
+    if (stylesheet) {
+        // The stylesheet is plain XSLT 1.0: no script, no document(), no includes.
+        Bstr language(L"SelectionLanguage");
+        VARIANT xpath;
+        ::VariantInit(&xpath);
+        xpath.vt = VT_BSTR;
+        xpath.bstrVal = ::SysAllocString(L"XPath");
+        document->setProperty(language.get(), xpath);
+        ::VariantClear(&xpath);
+    }
+    VARIANT source;
+    ::VariantInit(&source);
+    source.vt = VT_BSTR;
+    source.bstrVal = ::SysAllocString(path);
+    VARIANT_BOOL loaded = VARIANT_FALSE;
+    hr = document->load(source, &loaded);
+    ::VariantClear(&source);
+    if (FAILED(hr))
+        return hr;
+    return loaded == VARIANT_TRUE ? S_OK : E_FAIL;
+}
+
+HRESULT Transform(const wchar_t* reportPath, const wchar_t* stylesheetPath, Bstr& html)
+{
+    ComPtr<IXMLDOMDocument2> report;
+    ComPtr<IXMLDOMDocument2> stylesheet;
+    HRESULT hr = LoadDocument(reportPath, false, report);
+    if (SUCCEEDED(hr))
+        hr = LoadDocument(stylesheetPath, true, stylesheet);
+    if (SUCCEEDED(hr))
+        hr = report->transformNode(stylesheet.get(), html.put());
+    if (SUCCEEDED(hr) && html.length() == 0)
+        hr = E_FAIL;
+    return hr;
+}
+
+// The processor hands back UTF-16 text; its declaration of that encoding would be
+// wrong in the UTF-8 file.
+std::wstring DeclareUtf8(std::wstring html)
+{
+    const wchar_t* const kUtf16Names[] = {L"charset=UTF-16", L"charset=utf-16"};
+    for (const wchar_t* name : kUtf16Names) {
+        size_t at = html.find(name);
+        if (at != std::wstring::npos)
+            html.replace(at, wcslen(name), L"charset=UTF-8");
+    }
+    return html;
+}
+
+HRESULT WriteUtf8File(const std::wstring& path, const std::wstring& text)
+{
+    int bytes = ::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr,
+                                      nullptr);
+    std::string utf8(static_cast<size_t>(bytes), '\0');
+    ::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), &utf8[0], bytes, nullptr, nullptr);
+
+    // Written under a temporary name and then moved, so a page is either whole or absent.
+    std::wstring temporary = path + L".tmp";
+    {
+        UniqueFile file(::CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                      FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (!file)
+            return HRESULT_FROM_WIN32(::GetLastError());
+        DWORD written = 0;
+        if (!::WriteFile(file.get(), utf8.data(), static_cast<DWORD>(utf8.size()), &written, nullptr) ||
+            written != utf8.size()) {
+            DWORD error = ::GetLastError();
+            file.reset();
+            ::DeleteFileW(temporary.c_str());
+            return HRESULT_FROM_WIN32(error ? error : ERROR_WRITE_FAULT);
+        }
+    }
+    if (!::MoveFileExW(temporary.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING)) {
+        DWORD error = ::GetLastError();
+        ::DeleteFileW(temporary.c_str());
+        return HRESULT_FROM_WIN32(error);
+    }
+    return S_OK;
+}
+
+}  // namespace
+
+HRESULT RenderReportHtml(const wchar_t* reportPath, const wchar_t* stylesheetPath)
+{
+    std::wstring htmlPath = SiblingPath(reportPath, L".html");
+    ComInit com(COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
+    Bstr html;
+    HRESULT hr = Transform(reportPath, stylesheetPath, html);
+    if (SUCCEEDED(hr))
+        hr = WriteUtf8File(htmlPath, DeclareUtf8(std::wstring(html.get(), html.length())));
+    if (FAILED(hr))
+        ::DeleteFileW(htmlPath.c_str());
+    return hr;
+}
+
+HRESULT RenderReportHtml(const wchar_t* reportPath)
+{
+    return RenderReportHtml(reportPath, SiblingPath(reportPath, L".xsl").c_str());
+}
+
+}  // namespace kv
