@@ -8,12 +8,15 @@ case "$BUILD_DIR" in /*) ;; *) BUILD_DIR=$KV_ROOT/$BUILD_DIR ;; esac
 KV_PACKAGES="g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64 wine wine64 xvfb xauth xdotool imagemagick
   cmake make googletest nlohmann-json3-dev xsltproc libxml2-utils python3"
 
+# Only the tests need a browser.
+KV_TEST_PACKAGES="chromium"
+
 kv_log() { printf '== %s\n' "$*" >&2; }
 
 # Installs what is missing; does nothing (and needs no network) when all is there.
 kv_ensure_packages() {
   local missing=()
-  for p in $KV_PACKAGES; do
+  for p in $KV_PACKAGES ${1:-}; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
   done
   [ ${#missing[@]} -eq 0 ] && return 0
