@@ -4,7 +4,6 @@ that sets the registry key the BIOS group reads."""
 
 import copy
 import os
-import shutil
 import struct
 import subprocess
 
@@ -76,82 +75,10 @@ def _is_answer(value):
                                         "return"))
 
 
-# HKLM\HARDWARE is volatile, and a lasting key cannot live below a volatile one: reg.exe
-# and regedit cannot create the BIOS key there, so a few lines of Win32 do it.
-VOLATILE_KEY_SOURCE = r"""
-#include <windows.h>
-#include <string.h>
-#include <wchar.h>
-
-/* volatile_key set <key below HKLM> <value name> sz <text>
-   volatile_key set <key below HKLM> <value name> binary <hex digits>
-   volatile_key delete <key below HKLM> */
-static int HexDigit(wchar_t c)
-{
-    if (c >= L'0' && c <= L'9') return c - L'0';
-    if (c >= L'a' && c <= L'f') return c - L'a' + 10;
-    if (c >= L'A' && c <= L'F') return c - L'A' + 10;
-    return -1;
-}
-
-int wmain(int argc, wchar_t** argv)
-{
-    BYTE data[1024];
-    DWORD size = 0, type = REG_SZ, i;
-    HKEY key;
-    LONG code;
-    if (argc == 3 && wcscmp(argv[1], L"delete") == 0) {
-        code = RegDeleteTreeW(HKEY_LOCAL_MACHINE, argv[2]);
-        return code == ERROR_FILE_NOT_FOUND ? 0 : (int)code;
-    }
-    if (argc != 6 || wcscmp(argv[1], L"set") != 0)
-        return ERROR_INVALID_PARAMETER;
-    if (wcscmp(argv[4], L"sz") == 0) {
-        size = (DWORD)((wcslen(argv[5]) + 1) * sizeof(wchar_t));
-        if (size > sizeof data)
-            return ERROR_INVALID_PARAMETER;
-        memcpy(data, argv[5], size);
-    } else if (wcscmp(argv[4], L"binary") == 0) {
-        type = REG_BINARY;
-        size = (DWORD)(wcslen(argv[5]) / 2);
-        if (size > sizeof data)
-            return ERROR_INVALID_PARAMETER;
-        for (i = 0; i < size; ++i) {
-            int high = HexDigit(argv[5][2 * i]), low = HexDigit(argv[5][2 * i + 1]);
-            if (high < 0 || low < 0)
-                return ERROR_INVALID_PARAMETER;
-            data[i] = (BYTE)(high * 16 + low);
-        }
-    } else {
-        return ERROR_INVALID_PARAMETER;
-    }
-    code = RegCreateKeyExW(HKEY_LOCAL_MACHINE, argv[2], 0, NULL, REG_OPTION_VOLATILE,
-                           KEY_SET_VALUE | KEY_WOW64_64KEY, NULL, &key, NULL);
-    if (code != ERROR_SUCCESS)
-        return (int)code;
-    code = RegSetValueExW(key, argv[3], 0, type, data, size);
-    RegCloseKey(key);
-    return (int)code;
-}
-"""
-
-
 def volatile_key_tool():
-    """The helper above, built once into the build folder with the project's cross compiler."""
-    folder = os.path.join(os.environ.get("KV_BUILD_DIR") or os.environ["KV_BIN_DIR"], "e2e-tools")
-    source = os.path.join(folder, "volatile_key.c")
-    exe = os.path.join(folder, "volatile_key.exe")
-    os.makedirs(folder, exist_ok=True)
-    current = None
-    if os.path.exists(source):
-        with open(source, encoding="utf-8") as f:
-            current = f.read()
-    if current != VOLATILE_KEY_SOURCE or not os.path.exists(exe):
-        with open(source, "w", encoding="utf-8") as f:
-            f.write(VOLATILE_KEY_SOURCE)
-        compiler = shutil.which("x86_64-w64-mingw32-gcc") or shutil.which("x86_64-w64-mingw32-gcc-posix")
-        subprocess.run([compiler, "-municode", "-static", "-O2", "-o", exe, source, "-ladvapi32"], check=True)
-    return exe
+    """tests/tools/volatile_key.c: creates and deletes keys below the volatile HKLM\\HARDWARE,
+    which reg.exe and regedit cannot do."""
+    return os.path.join(os.environ["KV_BIN_DIR"], "kv_volatile_key.exe")
 
 
 def volatile_key(*args):
