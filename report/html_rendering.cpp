@@ -54,6 +54,9 @@ HRESULT LoadDocument(const wchar_t* path, bool stylesheet, ComPtr<IXMLDOMDocumen
     if (FAILED(hr))
         return hr;
     document->put_async(VARIANT_FALSE);
+    // Whitespace is content here: leading blanks of values, line breaks of raw dumps, the
+    // blank before a unit sign (a parser may split " &#176;C" into a blank-only node).
+    document->put_preserveWhiteSpace(VARIANT_TRUE);
     document->put_validateOnParse(VARIANT_FALSE);
     document->put_resolveExternals(VARIANT_FALSE);
     if (stylesheet) {
