@@ -129,9 +129,10 @@ class HeaderTest(ScanTestCase):
         self.assertEqual('<?xml-stylesheet type="text/xsl" href="report.xsl"?>', scan.lines[1])
 
     def test_every_report_is_well_formed_and_renders(self):
-        for profile, library in ((None, "default"), (None, None), ("panevox-p93-modules.json", "default")):
-            if profile and not os.path.exists(os.path.join(os.environ["KV_SOURCE_DIR"], "profiles", profile)):
-                continue
+        profiles = sorted(f for f in os.listdir(os.path.join(os.environ["KV_SOURCE_DIR"], "profiles"))
+                          if f.endswith(".json") and f != "roamdeck-r96.json")  # refused, see below
+        cases = [(None, "default"), (None, "legacy"), (None, None)] + [(p, "default") for p in profiles]
+        for profile, library in cases:
             with self.subTest(profile=profile, library=library):
                 scan = self.scan(profile=profile, library=library)
                 report = scan.report
@@ -243,9 +244,9 @@ class SequenceTest(ScanTestCase):
 class RefusalAndArgumentsTest(ScanTestCase):
 
     def test_device_type_22_is_refused_before_the_command_line_is_read(self):
-        for args in (None, ["-x"]):
+        for profile, args in (("roamdeck-r96.json", None), ({"IxaGetDeviceType": {"u32": 22}}, ["-x"])):
             with self.subTest(args=args):
-                scan = self.scan(profile={"IxaGetDeviceType": {"u32": 22}}, args=args, answers=["Return"])
+                scan = self.scan(profile=profile, args=args, answers=["Return"])
                 self.assertEqual({"caption": "KvInspectra",
                                   "text": "This version of Kavrol Inspectra can't be executed on R96 devices.\n\r"
                                           "Use the 32-bit version of Kavrol Inspectra instead.",
@@ -345,6 +346,25 @@ class ExistingReportTest(ScanTestCase):
         scan = self.scan(folder=folder, args=["-f=" + to_windows(os.path.join(folder, "report.xml"))])
         self.assertEqual("</KvInspectraReport>", scan.lines[-1])
         self.assertTrue(self.read(folder, "report.xsl").startswith(b"\xef\xbb\xbf"))
+
+
+class ImportsTest(ScanTestCase):
+
+    SYSTEM_DLLS = {"ADVAPI32.dll", "COMCTL32.dll", "COMDLG32.dll", "GDI32.dll", "KERNEL32.dll", "msvcrt.dll",
+                   "ole32.dll", "OLEAUT32.dll", "SHELL32.dll", "SHLWAPI.dll", "USER32.dll", "VERSION.dll"}
+
+    def imports(self, path):
+        out = subprocess.run(["x86_64-w64-mingw32-objdump", "-p", path], capture_output=True, text=True,
+                             check=True).stdout
+        return {line.split("DLL Name:")[1].strip() for line in out.splitlines() if "DLL Name:" in line}
+
+    def test_exe_and_library_import_system_dlls_only(self):
+        bin_dir = os.environ["KV_BIN_DIR"]
+        for name in ("KvInspectra.exe", "KvIxa.dll", os.path.join("legacy", "KvIxa.dll")):
+            with self.subTest(name=name):
+                dlls = self.imports(os.path.join(bin_dir, name))
+                self.assertIn("KERNEL32.dll", dlls)
+                self.assertLessEqual(dlls, self.SYSTEM_DLLS)
 
 
 class DllPlantingTest(ScanTestCase):
