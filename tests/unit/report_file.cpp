@@ -3,6 +3,15 @@
 namespace kv {
 namespace {
 
+int g_answer = 0;
+std::vector<MessageBoxCall> g_calls;
+
+int RecordMessageBox(HWND owner, const wchar_t* text, const wchar_t* caption, UINT flags)
+{
+    g_calls.push_back({owner, text ? text : L"", caption ? caption : L"", flags});
+    return g_answer;
+}
+
 std::wstring UniqueTempPath(const wchar_t* prefix)
 {
     wchar_t folder[MAX_PATH];
@@ -91,6 +100,59 @@ void WriteFileBytes(const std::wstring& path, const std::string& bytes)
     DWORD written = 0;
     ::WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
     ::CloseHandle(file);
+}
+
+MessageBoxRecorder::MessageBoxRecorder(int answer)
+{
+    g_answer = answer;
+    g_calls.clear();
+    m_previous = SetMessageBoxHandler(RecordMessageBox);
+}
+
+MessageBoxRecorder::~MessageBoxRecorder() { SetMessageBoxHandler(m_previous); }
+
+const std::vector<MessageBoxCall>& MessageBoxRecorder::Calls() const { return g_calls; }
+
+ScopedEnvironment::ScopedEnvironment(const wchar_t* name, const std::wstring& value) : m_name(name)
+{
+    DWORD size = ::GetEnvironmentVariableW(name, nullptr, 0);
+    if (size > 0) {
+        std::vector<wchar_t> previous(size);
+        if (::GetEnvironmentVariableW(name, previous.data(), size) < size) {
+            m_previous = previous.data();
+            m_hadValue = true;
+        }
+    }
+    ::SetEnvironmentVariableW(name, value.c_str());
+}
+
+ScopedEnvironment::~ScopedEnvironment()
+{
+    ::SetEnvironmentVariableW(m_name.c_str(), m_hadValue ? m_previous.c_str() : nullptr);
+}
+
+ScopedProfile::ScopedProfile(const std::string& json)
+    : m_profile(L"KVIXA_PROFILE", m_folder.File(L"profile.json")),
+      m_trace(L"KVIXA_TRACE", m_folder.File(L"trace.txt"))
+{
+    WriteFileBytes(m_folder.File(L"profile.json"), json);
+}
+
+std::vector<std::string> ScopedProfile::Calls(const std::string& entryPoint) const
+{
+    std::string trace = ReadFileBytes(m_folder.File(L"trace.txt"));
+    std::vector<std::string> calls;
+    size_t start = 0;
+    while (start < trace.size()) {
+        size_t end = trace.find('\n', start);
+        if (end == std::string::npos)
+            end = trace.size();
+        std::string line = trace.substr(start, end - start);
+        if (line.compare(0, entryPoint.size() + 1, entryPoint + "(") == 0)
+            calls.push_back(line);
+        start = end + 1;
+    }
+    return calls;
 }
 
 }  // namespace kv
