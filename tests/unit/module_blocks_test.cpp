@@ -85,19 +85,11 @@ std::wstring Dump(const std::vector<unsigned char>& bytes)
 // loaded by the group object and freed with it, so every test reads its profile.
 class ModuleBlocks : public ::testing::Test {
 protected:
-    void TearDown() override
-    {
-        ::SetEnvironmentVariableW(L"KVIXA_PROFILE", nullptr);
-        ::SetEnvironmentVariableW(L"KVIXA_TRACE", nullptr);
-    }
-
     // Starts a group on the given profile (JSON text).
     std::unique_ptr<BlockGroup> Group(const std::string& profile)
     {
-        WriteFileBytes(m_folder.File(L"profile.json"), profile);
-        ::DeleteFileW(m_folder.File(L"trace.txt").c_str());
-        ::SetEnvironmentVariableW(L"KVIXA_PROFILE", m_folder.File(L"profile.json").c_str());
-        ::SetEnvironmentVariableW(L"KVIXA_TRACE", m_folder.File(L"trace.txt").c_str());
+        m_profile.reset();
+        m_profile = std::make_unique<ScopedProfile>(profile);
         m_writer.file = m_report.handle();
         auto group = std::make_unique<BlockGroup>(&m_writer);
         EXPECT_TRUE(group->Device().IsLoaded());
@@ -107,24 +99,9 @@ protected:
     std::vector<std::wstring> Lines() const { return m_report.Lines(); }
 
     // Trace lines of one entry point: "IxaGetFactoryValue(84, 128) = 1 [0]".
-    std::vector<std::string> Calls(const std::string& entryPoint) const
-    {
-        std::string trace = ReadFileBytes(m_folder.File(L"trace.txt"));
-        std::vector<std::string> calls;
-        size_t start = 0;
-        while (start < trace.size()) {
-            size_t end = trace.find('\n', start);
-            if (end == std::string::npos)
-                end = trace.size();
-            std::string line = trace.substr(start, end - start);
-            if (line.compare(0, entryPoint.size() + 1, entryPoint + "(") == 0)
-                calls.push_back(line);
-            start = end + 1;
-        }
-        return calls;
-    }
+    std::vector<std::string> Calls(const std::string& entryPoint) const { return m_profile->Calls(entryPoint); }
 
-    TempFolder m_folder;
+    std::unique_ptr<ScopedProfile> m_profile;
     TempReport m_report;
     ReportWriter m_writer;
 };
