@@ -262,12 +262,18 @@ class ScanTestCase(unittest.TestCase):
             args = ["-o", "-f=" + to_windows(report)]
         if prepare:
             prepare(folder)
-        process = subprocess.Popen(["timeout", str(timeout), "wine", exe] + list(args), env=wine_env(extra),
-                                   cwd=cwd or folder, stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True,
-                                   errors="replace")
-        boxes = [answer_message_box(key) for key in answers]
-        stdout, stderr = process.communicate()
-        completed = subprocess.CompletedProcess(process.args, process.returncode, stdout, stderr)
+        # Output goes to files, not pipes: Wine's desktop process, restarted by a launch
+        # after an idle pause, inherits the launch's handles and would hold a pipe open.
+        with tempfile.TemporaryFile() as out, tempfile.TemporaryFile() as err:
+            process = subprocess.Popen(["timeout", str(timeout), "wine", exe] + list(args), env=wine_env(extra),
+                                       cwd=cwd or folder, stdin=subprocess.DEVNULL, stdout=out, stderr=err)
+            boxes = [answer_message_box(key) for key in answers]
+            process.wait()
+            out.seek(0)
+            err.seek(0)
+            completed = subprocess.CompletedProcess(process.args, process.returncode,
+                                                    out.read().decode("utf-8", "replace"),
+                                                    err.read().decode("utf-8", "replace"))
         self.assertNotEqual(124, completed.returncode, "the scan did not end in time (a message box nobody answered?)")
         scan = Scan(folder, report, completed)
         scan.boxes = boxes
