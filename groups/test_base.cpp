@@ -23,4 +23,11 @@ void CTest::WriteNotAvailable(int format) { m_writer->WriteResult(kIdsNotAvailab
 
 void CTest::WritePassed(const std::wstring& text, int format) { m_writer->WriteResult(text.c_str(), kPassed, format); }
 
+void CTest::WritePassedTest(UINT nameId, const std::wstring& text, int format)
+{
+    m_writer->BeginTest(nameId);
+    WritePassed(text, format);
+    m_writer->EndTest();
+}
+
 }  // namespace kv

@@ -65,6 +65,8 @@ protected:
     void WriteErrorResult(DWORD code);
     void WriteNotAvailable(int format = kFmtString);
     void WritePassed(const std::wstring& text, int format);
+    // A whole test without description that passed with text.
+    void WritePassedTest(UINT nameId, const std::wstring& text, int format);
 
     ReportWriter& Writer() { return *m_writer; }
 

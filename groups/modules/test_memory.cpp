@@ -107,39 +107,21 @@ void CTestMemory::RunTests()
 void CTestMemory::WritePhysicalMemoryTests(const MEMORYSTATUSEX& status)
 {
     const MemorySizeText total = PhysicalTotalText(status.ullTotalPhys);
-    Writer().BeginTest(kIdsPhysicalTotal);
-    WritePassed(total.text, total.format);
-    Writer().EndTest();
-
+    WritePassedTest(kIdsPhysicalTotal, total.text, total.format);
     const MemorySizeText free = PhysicalFreeText(status.ullAvailPhys);
-    Writer().BeginTest(kIdsPhysicalFree);
-    WritePassed(free.text, free.format);
-    Writer().EndTest();
-
-    Writer().BeginTest(kIdsPhysicalUsage);
-    WritePassed(Format(L"%d", static_cast<int>(status.dwMemoryLoad)), kFmtPercent);
-    Writer().EndTest();
+    WritePassedTest(kIdsPhysicalFree, free.text, free.format);
+    WritePassedTest(kIdsPhysicalUsage, Format(L"%d", static_cast<int>(status.dwMemoryLoad)), kFmtPercent);
 }
 
 void CTestMemory::WritePagingMemoryTests(const MEMORYSTATUSEX& status)
 {
-    Writer().BeginTest(kIdsPagingFile);
-    WritePassed(PagingFileStateText(status.ullTotalPageFile, status.ullTotalPhys), kFmtEnableDisable);
-    Writer().EndTest();
-
+    WritePassedTest(kIdsPagingFile, PagingFileStateText(status.ullTotalPageFile, status.ullTotalPhys),
+                    kFmtEnableDisable);
     const MemorySizeText total = PagingSizeText(status.ullTotalPageFile);
-    Writer().BeginTest(kIdsPagingTotal);
-    WritePassed(total.text, total.format);
-    Writer().EndTest();
-
+    WritePassedTest(kIdsPagingTotal, total.text, total.format);
     const MemorySizeText free = PagingSizeText(status.ullAvailPageFile);
-    Writer().BeginTest(kIdsPagingFree);
-    WritePassed(free.text, free.format);
-    Writer().EndTest();
-
-    Writer().BeginTest(kIdsPagingUsage);
-    WritePassed(PagingUsageText(status.ullTotalPageFile, status.ullAvailPageFile), kFmtPercent);
-    Writer().EndTest();
+    WritePassedTest(kIdsPagingFree, free.text, free.format);
+    WritePassedTest(kIdsPagingUsage, PagingUsageText(status.ullTotalPageFile, status.ullAvailPageFile), kFmtPercent);
 }
 
 // Devices whose library answers the module probe report their memory through
