@@ -1,5 +1,7 @@
 #include "app/message_box.h"
 
+#include "device/text_helpers.h"
+
 namespace kv {
 namespace {
 
@@ -22,6 +24,15 @@ MessageBoxHandler SetMessageBoxHandler(MessageBoxHandler handler)
     MessageBoxHandler previous = g_handler;
     g_handler = handler ? handler : SystemMessageBox;
     return previous;
+}
+
+bool UserAllowsReplacingReport(const wchar_t* reportPath)
+{
+    wchar_t question[1024];
+    std::wstring format = LoadResourceString(102);
+    ::wsprintfW(question, format.c_str(), reportPath);
+    std::wstring caption = LoadResourceString(101);
+    return ShowMessageBox(nullptr, question, caption.c_str(), MB_YESNO | MB_ICONQUESTION) == IDYES;
 }
 
 }  // namespace kv

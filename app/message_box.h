@@ -12,4 +12,8 @@ int ShowMessageBox(HWND owner, const wchar_t* text, const wchar_t* caption, UINT
 // Replaces the handler (null restores MessageBoxW); returns the previous one.
 MessageBoxHandler SetMessageBoxHandler(MessageBoxHandler handler);
 
+// Question 102 about replacing an existing report, without owner. Only an
+// explicit Yes allows it: a box that could not be shown is no consent.
+bool UserAllowsReplacingReport(const wchar_t* reportPath);
+
 }  // namespace kv

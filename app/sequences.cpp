@@ -1,14 +1,14 @@
 #include "app/sequences.h"
 
-#include "groups/host/test_bios.h"
-#include "groups/host/test_fan_values.h"
-#include "groups/host/test_general.h"
-#include "groups/host/test_op_ctrls.h"
-#include "groups/host/test_os.h"
-#include "groups/host/test_voltages.h"
-#include "groups/platform/test_cpu.h"
-#include "groups/platform/test_cpu_board.h"
-#include "groups/modules/test_memory.h"
+#include "groups/host/bios_group.h"
+#include "groups/host/fan_values_group.h"
+#include "groups/host/general_group.h"
+#include "groups/host/op_ctrls_group.h"
+#include "groups/host/os_group.h"
+#include "groups/host/voltages_group.h"
+#include "groups/platform/cpu_group.h"
+#include "groups/platform/cpu_board_group.h"
+#include "groups/modules/memory_group.h"
 
 namespace kv {
 namespace {

@@ -1,7 +1,7 @@
 // The two fixed test sequences. Their order is the order of the report.
 #pragma once
 
-#include "groups/test_base.h"
+#include "groups/group_base.h"
 
 #include <memory>
 

@@ -90,7 +90,8 @@ void RunApplication(HINSTANCE instance, const wchar_t* commandLine)
 
     wcscpy_s(context.reportPath, commandLineInfo.reportFileName);
     context.instance = instance;
-    DWORD result = OpenReport(context.writer, context.reportPath, commandLineInfo.overwrite);
+    DWORD result = OpenReport(context.writer, context.reportPath, commandLineInfo.overwrite,
+                              UserAllowsReplacingReport);
     if (result == ERROR_FILE_EXISTS)
         return;
     if (result != ERROR_SUCCESS) {

@@ -2,7 +2,7 @@
 // counters, FPGA firmware and temperature sensors. They differ between modules
 // only in selectors (module_selectors.h), buffer sizes and labels.
 #include "device/text_helpers.h"
-#include "groups/test_base.h"
+#include "groups/group_base.h"
 
 #include <vector>
 

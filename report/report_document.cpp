@@ -1,6 +1,5 @@
 #include "report/report_document.h"
 
-#include "app/message_box.h"
 #include "device/device_identity.h"
 #include "device/text_helpers.h"
 #include "device/win_handles.h"
@@ -29,17 +28,6 @@ bool WriteTextLine(HANDLE file, const std::wstring& text)
 {
     std::wstring line = text + L"\r\n";
     return WriteAll(file, line.data(), static_cast<DWORD>(line.size() * sizeof(wchar_t)));
-}
-
-// Only an explicit Yes replaces the user's report; a box that could not be shown
-// is no consent.
-bool UserAllowsOverwrite(const wchar_t* reportPath)
-{
-    wchar_t question[1024];
-    std::wstring format = LoadResourceString(102);
-    ::wsprintfW(question, format.c_str(), reportPath);
-    std::wstring caption = LoadResourceString(101);
-    return ShowMessageBox(nullptr, question, caption.c_str(), MB_YESNO | MB_ICONQUESTION) == IDYES;
 }
 
 std::wstring VersionLine()
@@ -189,12 +177,12 @@ DWORD CloseReport(const wchar_t* rootName, HANDLE file)
     return ::CloseHandle(file) ? ERROR_SUCCESS : ERROR_INVALID_HANDLE;
 }
 
-DWORD OpenReport(ReportWriter& writer, const wchar_t* reportPath, int overwrite)
+DWORD OpenReport(ReportWriter& writer, const wchar_t* reportPath, int overwrite, ReplaceQuestion mayReplace)
 {
     DeviceInterface device;
     device.Load();
 
-    if (FileOpensForReading(reportPath) && overwrite == 0 && !UserAllowsOverwrite(reportPath))
+    if (FileOpensForReading(reportPath) && overwrite == 0 && !(mayReplace && mayReplace(reportPath)))
         return ERROR_FILE_EXISTS;
 
     DWORD result = WriteStylesheetFile(reportPath);

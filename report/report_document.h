@@ -7,11 +7,15 @@
 
 namespace kv {
 
-// Asks before replacing an existing report (unless overwrite is 1), writes the
-// stylesheet file, creates the report and writes everything up to the Header.
-// Returns 0, ERROR_FILE_EXISTS (declined), ERROR_OPEN_FAILED, ERROR_WRITE_FAULT,
-// or the code of WriteStylesheetFile.
-DWORD OpenReport(ReportWriter& writer, const wchar_t* reportPath, int overwrite);
+// Asked before an existing report is replaced; true allows it. The caller owns
+// the question (its text and window), the report layer only its moment.
+using ReplaceQuestion = bool (*)(const wchar_t* reportPath);
+
+// Asks mayReplace before replacing an existing report (unless overwrite is 1;
+// a null question declines), writes the stylesheet file, creates the report and
+// writes everything up to the Header. Returns 0, ERROR_FILE_EXISTS (declined),
+// ERROR_OPEN_FAILED, ERROR_WRITE_FAULT, or the code of WriteStylesheetFile.
+DWORD OpenReport(ReportWriter& writer, const wchar_t* reportPath, int overwrite, ReplaceQuestion mayReplace);
 
 // Writes the stylesheet resource beside the report, replacing an existing one.
 // Returns 0, ERROR_BAD_ARGUMENTS, ERROR_UNABLE_TO_REMOVE_REPLACED,

@@ -3,11 +3,11 @@
 // a missing entry point is tested as the groups meet it on a reduced library.
 #include "report_file.h"
 
-#include "groups/host/test_bios.h"
-#include "groups/host/test_fan_values.h"
-#include "groups/host/test_general.h"
-#include "groups/host/test_op_ctrls.h"
-#include "groups/host/test_voltages.h"
+#include "groups/host/bios_group.h"
+#include "groups/host/fan_values_group.h"
+#include "groups/host/general_group.h"
+#include "groups/host/op_ctrls_group.h"
+#include "groups/host/voltages_group.h"
 
 #include <gtest/gtest.h>
 

@@ -3,7 +3,7 @@
 #include "report_file.h"
 
 #include "device/text_helpers.h"
-#include "groups/test_base.h"
+#include "groups/group_base.h"
 
 #include <gtest/gtest.h>
 

@@ -2,6 +2,7 @@
 // stylesheet copied out of the program, and the overwrite question of OpenReport.
 #include "report_file.h"
 
+#include "app/message_box.h"
 #include "report/report_document.h"
 #include "resource.h"
 
@@ -226,6 +227,12 @@ TEST_F(ReportFiles, AStylesheetThatCannotBeDeletedIsNotReplaced)
     ::SetFileAttributesW(stylesheet.c_str(), FILE_ATTRIBUTE_NORMAL);
 }
 
+// OpenReport as start-up calls it: with the program's own overwrite question.
+DWORD Open(ReportWriter& writer, const std::wstring& path, int overwrite)
+{
+    return OpenReport(writer, path.c_str(), overwrite, UserAllowsReplacingReport);
+}
+
 // OpenReport against a device profile, with every message box answered by the test.
 class OpenReportTest : public ::testing::Test {
 protected:
@@ -266,7 +273,7 @@ TEST_F(OpenReportTest, NewReportGetsStylesheetAndWholeHeaderWithoutAQuestion)
     MessageBoxRecorder boxes(IDNO);
     SYSTEMTIME before;
     ::GetLocalTime(&before);
-    ASSERT_EQ(kNoError, OpenReport(m_writer, m_report.c_str(), 0));
+    ASSERT_EQ(kNoError, Open(m_writer, m_report, 0));
     SYSTEMTIME after;
     ::GetLocalTime(&after);
     EXPECT_TRUE(boxes.Calls().empty());
@@ -321,7 +328,7 @@ TEST_F(OpenReportTest, ExistingReportAsksTheQuestionAndNoLeavesBothFilesUntouche
 {
     WriteOldFiles();
     MessageBoxRecorder boxes(IDNO);
-    EXPECT_EQ(static_cast<DWORD>(ERROR_FILE_EXISTS), OpenReport(m_writer, m_report.c_str(), 0));
+    EXPECT_EQ(static_cast<DWORD>(ERROR_FILE_EXISTS), Open(m_writer, m_report, 0));
     ASSERT_EQ(1u, boxes.Calls().size());
     const MessageBoxCall& box = boxes.Calls()[0];
     EXPECT_EQ(nullptr, box.owner);
@@ -338,7 +345,7 @@ TEST_F(OpenReportTest, TheQuestionHoldsALongPathInFull)
     std::wstring report = m_folder.File((std::wstring(200, L'n') + L".xml").c_str());
     WriteFileBytes(report, "old report");
     MessageBoxRecorder boxes(IDNO);
-    EXPECT_EQ(static_cast<DWORD>(ERROR_FILE_EXISTS), OpenReport(m_writer, report.c_str(), 0));
+    EXPECT_EQ(static_cast<DWORD>(ERROR_FILE_EXISTS), Open(m_writer, report, 0));
     ASSERT_EQ(1u, boxes.Calls().size());
     EXPECT_EQ(Question(report), boxes.Calls()[0].text);
 }
@@ -347,7 +354,7 @@ TEST_F(OpenReportTest, ExistingReportAnsweredYesIsReplacedWithItsStylesheet)
 {
     WriteOldFiles();
     MessageBoxRecorder boxes(IDYES);
-    EXPECT_EQ(kNoError, OpenReport(m_writer, m_report.c_str(), 0));
+    EXPECT_EQ(kNoError, Open(m_writer, m_report, 0));
     EXPECT_EQ(1u, boxes.Calls().size());
     EXPECT_EQ(StylesheetResource(), ReadFileBytes(m_stylesheet));
     std::vector<std::wstring> lines = ClosedReportLines();
@@ -360,7 +367,7 @@ TEST_F(OpenReportTest, ExistingReportWithOverwriteIsReplacedWithoutAQuestion)
 {
     WriteOldFiles();
     MessageBoxRecorder boxes(IDNO);
-    EXPECT_EQ(kNoError, OpenReport(m_writer, m_report.c_str(), 1));
+    EXPECT_EQ(kNoError, Open(m_writer, m_report, 1));
     EXPECT_TRUE(boxes.Calls().empty());
     EXPECT_EQ(StylesheetResource(), ReadFileBytes(m_stylesheet));
     EXPECT_EQ(12u, ClosedReportLines().size());
@@ -374,7 +381,7 @@ TEST_P(OverwriteAnswer, AnythingButYesKeepsTheExistingReport)
 {
     WriteOldFiles();
     MessageBoxRecorder boxes(GetParam());
-    EXPECT_EQ(static_cast<DWORD>(ERROR_FILE_EXISTS), OpenReport(m_writer, m_report.c_str(), 0));
+    EXPECT_EQ(static_cast<DWORD>(ERROR_FILE_EXISTS), Open(m_writer, m_report, 0));
     EXPECT_EQ(1u, boxes.Calls().size());
     EXPECT_EQ("old report", ReadFileBytes(m_report));
     EXPECT_EQ("old stylesheet", ReadFileBytes(m_stylesheet));
@@ -389,7 +396,7 @@ TEST_F(OpenReportTest, AnExistingStylesheetAloneIsReplacedWithoutAQuestion)
 {
     WriteFileBytes(m_stylesheet, "old stylesheet");
     MessageBoxRecorder boxes(IDNO);
-    EXPECT_EQ(kNoError, OpenReport(m_writer, m_report.c_str(), 0));
+    EXPECT_EQ(kNoError, Open(m_writer, m_report, 0));
     EXPECT_TRUE(boxes.Calls().empty());
     EXPECT_EQ(StylesheetResource(), ReadFileBytes(m_stylesheet));
 }
@@ -398,7 +405,7 @@ TEST_F(OpenReportTest, AReportInAMissingFolderFailsWithTheStylesheetsCode)
 {
     MessageBoxRecorder boxes(IDYES);
     EXPECT_EQ(static_cast<DWORD>(ERROR_CANNOT_MAKE),
-              OpenReport(m_writer, m_folder.File(L"missing\\report.xml").c_str(), 1));
+              Open(m_writer, m_folder.File(L"missing\\report.xml"), 1));
     EXPECT_EQ(INVALID_HANDLE_VALUE, m_writer.file);
 }
 
@@ -407,7 +414,7 @@ TEST_F(OpenReportTest, AReportPathNamingAFolderCannotBeOpened)
     std::wstring folder = m_folder.File(L"folder.xml");
     ASSERT_TRUE(::CreateDirectoryW(folder.c_str(), nullptr));
     MessageBoxRecorder boxes(IDYES);
-    EXPECT_EQ(static_cast<DWORD>(ERROR_OPEN_FAILED), OpenReport(m_writer, folder.c_str(), 0));
+    EXPECT_EQ(static_cast<DWORD>(ERROR_OPEN_FAILED), Open(m_writer, folder, 0));
     EXPECT_TRUE(boxes.Calls().empty());
     EXPECT_EQ(INVALID_HANDLE_VALUE, m_writer.file);
     ::RemoveDirectoryW(folder.c_str());
@@ -422,7 +429,7 @@ TEST_F(OpenReportTest, AReportHeldOpenElsewhereIsNotAskedAboutAndCannotBeOpened)
                                 nullptr);
     ASSERT_NE(INVALID_HANDLE_VALUE, held);
     MessageBoxRecorder boxes(IDYES);
-    EXPECT_EQ(static_cast<DWORD>(ERROR_OPEN_FAILED), OpenReport(m_writer, m_report.c_str(), 0));
+    EXPECT_EQ(static_cast<DWORD>(ERROR_OPEN_FAILED), Open(m_writer, m_report, 0));
     EXPECT_TRUE(boxes.Calls().empty());
     ::CloseHandle(held);
     EXPECT_EQ("old report", ReadFileBytes(m_report));
@@ -443,7 +450,7 @@ TEST_P(HeaderDeviceType, HeaderNamesTheDeviceModel)
     ScopedProfile profile(GetParam().profile);
     ReportWriter writer;
     std::wstring report = folder.File(L"r.xml");
-    ASSERT_EQ(kNoError, OpenReport(writer, report.c_str(), 1));
+    ASSERT_EQ(kNoError, Open(writer, report, 1));
     ASSERT_EQ(kNoError, CloseReport(writer.rootName, writer.file));
     std::vector<std::wstring> lines = ReportLines(report);
     ASSERT_GT(lines.size(), 5u);

@@ -1,6 +1,6 @@
-#include "SimAnswerJson.h"
+#include "answer_json.h"
 
-#include "SimText.h"
+#include "text.h"
 
 #include <cmath>
 #include <cstring>

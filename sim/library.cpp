@@ -1,7 +1,7 @@
-#include "SimLibrary.h"
+#include "library.h"
 
-#include "SimProfile.h"
-#include "SimTrace.h"
+#include "profile.h"
+#include "trace.h"
 
 #include <atomic>
 #include <memory>

@@ -1,4 +1,4 @@
-#include "groups/host/test_bios.h"
+#include "groups/host/bios_group.h"
 
 #include "device/text_helpers.h"
 #include "device/win_handles.h"

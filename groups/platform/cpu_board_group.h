@@ -3,7 +3,7 @@
 // the model table in test_cpu_board.cpp.
 #pragma once
 
-#include "groups/test_base.h"
+#include "groups/group_base.h"
 
 namespace kv {
 

@@ -2,7 +2,7 @@
 // processor's internal temperature and, on two device models, its core voltages.
 #pragma once
 
-#include "groups/test_base.h"
+#include "groups/group_base.h"
 
 namespace kv {
 

@@ -1,4 +1,4 @@
-#include "groups/platform/test_cpu_board.h"
+#include "groups/platform/cpu_board_group.h"
 
 #include "device/text_helpers.h"
 

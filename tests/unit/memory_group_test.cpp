@@ -1,6 +1,6 @@
 // The memory group's figures: unit switches at 1 MiB and 1 GiB, single-precision
 // rounding, and the paging file state and usage.
-#include "groups/modules/test_memory.h"
+#include "groups/modules/memory_group.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "groups/test_base.h"
+#include "groups/group_base.h"
 
 #include "device/text_helpers.h"
 

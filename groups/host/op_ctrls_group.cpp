@@ -1,4 +1,4 @@
-#include "groups/host/test_op_ctrls.h"
+#include "groups/host/op_ctrls_group.h"
 
 #include "device/text_helpers.h"
 

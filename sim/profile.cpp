@@ -1,8 +1,8 @@
-#include "SimProfile.h"
+#include "profile.h"
 
-#include "SimAnswerJson.h"
-#include "SimResource.h"
-#include "SimText.h"
+#include "answer_json.h"
+#include "resource.h"
+#include "text.h"
 
 #include <nlohmann/json.hpp>
 

@@ -1,4 +1,4 @@
-#include "SimAnswer.h"
+#include "answer.h"
 
 #include <cstring>
 

@@ -1,4 +1,4 @@
-#include "groups/host/test_general.h"
+#include "groups/host/general_group.h"
 
 #include "device/text_helpers.h"
 

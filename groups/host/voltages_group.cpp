@@ -1,4 +1,4 @@
-#include "groups/host/test_voltages.h"
+#include "groups/host/voltages_group.h"
 
 #include "device/text_helpers.h"
 

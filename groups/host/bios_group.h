@@ -2,7 +2,7 @@
 // publishes in the registry, and the flash area the BIOS started from.
 #pragma once
 
-#include "groups/test_base.h"
+#include "groups/group_base.h"
 
 namespace kv {
 

@@ -1,4 +1,4 @@
-#include "groups/platform/test_cpu.h"
+#include "groups/platform/cpu_group.h"
 
 #include "device/text_helpers.h"
 #include "device/win_handles.h"

@@ -1,7 +1,7 @@
 // A device profile: for each entry point, the answers by key.
 #pragma once
 
-#include "SimAnswer.h"
+#include "answer.h"
 
 #include <map>
 #include <memory>
@@ -20,7 +20,7 @@ enum class KeyKind {
     Argument      // IxaSelectPanel, IxaEnableWmi: the argument
 };
 
-// Which answers make sense for an entry point (see DeliverXxx in SimAnswer.h).
+// Which answers make sense for an entry point (see DeliverXxx in answer.h).
 enum class AnswerUse { Buffer, Value, Equalizer, File, Status };
 
 struct EntryPointInfo {

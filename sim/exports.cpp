@@ -1,7 +1,7 @@
 // The entry points every variant of the library exports. Each one only names
-// itself and passes its arguments on; SimLibrary does the rest.
-#include "KvIxaApi.h"
-#include "SimLibrary.h"
+// itself and passes its arguments on; library.cpp does the rest.
+#include "kvixa_api.h"
+#include "library.h"
 
 #define KVIXA_SELECTOR_ENTRY(Name)                                    \
     KVIXA_API int WINAPI Name(UINT selector, void* buffer, UINT size) \

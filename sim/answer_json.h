@@ -1,8 +1,8 @@
 // Reading one answer of a device profile from its JSON form.
 #pragma once
 
-#include "SimAnswer.h"
-#include "SimProfile.h"
+#include "answer.h"
+#include "profile.h"
 
 #include <nlohmann/json.hpp>
 

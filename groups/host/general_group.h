@@ -2,7 +2,7 @@
 // version, build date, user information, active key layer and layer mode.
 #pragma once
 
-#include "groups/test_base.h"
+#include "groups/group_base.h"
 
 namespace kv {
 

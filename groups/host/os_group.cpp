@@ -1,4 +1,4 @@
-#include "groups/host/test_os.h"
+#include "groups/host/os_group.h"
 
 #include "device/text_helpers.h"
 #include "device/win_handles.h"

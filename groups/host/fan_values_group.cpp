@@ -1,4 +1,4 @@
-#include "groups/host/test_fan_values.h"
+#include "groups/host/fan_values_group.h"
 
 #include "device/text_helpers.h"
 

@@ -2,7 +2,7 @@
 // the user's administrator membership. Written on every device, library or not.
 #pragma once
 
-#include "groups/test_base.h"
+#include "groups/group_base.h"
 
 namespace kv {
 

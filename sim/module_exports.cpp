@@ -1,8 +1,8 @@
 // The module and panel-module entry points. The legacy variant of the library
 // (KVIXA_LEGACY) leaves them out, as on devices whose library has none; the
 // program then takes the device for one without module entry points.
-#include "KvIxaApi.h"
-#include "SimLibrary.h"
+#include "kvixa_api.h"
+#include "library.h"
 
 #ifndef KVIXA_LEGACY
 

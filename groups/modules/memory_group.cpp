@@ -1,4 +1,4 @@
-#include "groups/modules/test_memory.h"
+#include "groups/modules/memory_group.h"
 
 #include "device/text_helpers.h"
 

@@ -2,7 +2,7 @@
 // Its "Volt" results feed the report page's voltage summary.
 #pragma once
 
-#include "groups/test_base.h"
+#include "groups/group_base.h"
 
 namespace kv {
 

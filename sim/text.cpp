@@ -1,4 +1,4 @@
-#include "SimText.h"
+#include "text.h"
 
 namespace kvsim {
 

@@ -3,7 +3,7 @@
 // Written on every device.
 #pragma once
 
-#include "groups/test_base.h"
+#include "groups/group_base.h"
 
 #include <string>
 

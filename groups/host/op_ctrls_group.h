@@ -2,7 +2,7 @@
 // switch, readable only on devices with the special hardware for them.
 #pragma once
 
-#include "groups/test_base.h"
+#include "groups/group_base.h"
 
 namespace kv {
 

@@ -1,6 +1,6 @@
-#include "SimTrace.h"
+#include "trace.h"
 
-#include "SimText.h"
+#include "text.h"
 
 #include <string>
 

@@ -2,7 +2,7 @@
 // fan. Written only when at least one of them can be read; no device-type gate.
 #pragma once
 
-#include "groups/test_base.h"
+#include "groups/group_base.h"
 
 namespace kv {
 
