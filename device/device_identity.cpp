@@ -81,20 +81,21 @@ DWORD MatchCpuBoard(wchar_t* text)
     return code;
 }
 
-int CpuBoardCode(DeviceInterface& device, DWORD* code, wchar_t* text)
+int CpuBoardCode(DeviceInterface& device, DWORD* code, CpuBoardText& text)
 {
     *code = 0;
-    if (!device.IxaGetHardwareStringW || !device.IxaGetHardwareStringW(16, text, kTextChars * 2))
+    CpuBoardText read;
+    if (!device.IxaGetHardwareStringW || !device.IxaGetHardwareStringW(16, read.text, read.kBytes))
         return 0;
-    text[kTextChars - 1] = L'\0';
-    *code = MatchCpuBoard(text);
+    text = read;
+    *code = MatchCpuBoard(text.text);
     return 1;
 }
 
 int IsCpuBoard(DeviceInterface& device, DWORD code)
 {
     DWORD found = 0;
-    wchar_t text[kTextChars] = {};
+    CpuBoardText text;
     return CpuBoardCode(device, &found, text) && found == code;
 }
 

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "device/device_interface.h"
+#include "device/library_text.h"
 
 #include <string>
 
@@ -37,9 +38,12 @@ int DeviceModelName(DeviceInterface& device, DWORD* type, wchar_t* text);
 // Code 0 asks whether any device type is known; fills the cache on first use.
 int IsDeviceType(DeviceInterface& device, DWORD code);
 
-// Reads the CPU board's hardware string (selector 16) into text (260 characters)
-// and replaces it by the board name when a known prefix matches.
-int CpuBoardCode(DeviceInterface& device, DWORD* code, wchar_t* text);
+// The CPU board's hardware string: 520 bytes read, room for a terminator kept.
+using CpuBoardText = LibraryText<520>;
+
+// Reads the CPU board's hardware string (selector 16) into text and replaces it
+// by the board name when a known prefix matches; text is untouched on failure.
+int CpuBoardCode(DeviceInterface& device, DWORD* code, CpuBoardText& text);
 int IsCpuBoard(DeviceInterface& device, DWORD code);
 
 // Applies the board prefix table to text in place; returns the board code, 0 if none.

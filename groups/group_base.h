@@ -4,6 +4,7 @@
 
 #include "device/device_identity.h"
 #include "device/device_interface.h"
+#include "device/library_text.h"
 #include "groups/module_selectors.h"
 #include "report/xml_writer.h"
 

@@ -9,10 +9,8 @@
 namespace kv {
 namespace {
 
-// Text items are read into 512 bytes; one more character keeps them terminated
-// even when the library fills the whole buffer.
+// Text items are read into 512 bytes.
 const UINT kTextBytes = 512;
-using TextBuffer = wchar_t[kTextBytes / sizeof(wchar_t) + 1];
 
 // Where a factory item's selector comes from.
 enum class FactorySelector { kVersion, kBase, kRawData };
@@ -154,18 +152,18 @@ ReadResult Succeeded(std::wstring text, int format) { return ReadResult{true, ER
 
 ReadResult ReadSelectorText(ixa::SelectorRead read, UINT selector)
 {
-    TextBuffer text = {};
-    if (!read || !read(selector, text, kTextBytes))
+    LibraryText<kTextBytes> text;
+    if (!read || !read(selector, text.text, text.kBytes))
         return Failed();
-    return Succeeded(text, kFmtString);
+    return Succeeded(text.text, kFmtString);
 }
 
 ReadResult ReadStringText(ixa::SelectorStringRead read, UINT selector)
 {
-    TextBuffer text = {};
-    if (!read || !read(selector, text, kTextBytes))
+    LibraryText<kTextBytes> text;
+    if (!read || !read(selector, text.text, text.kBytes))
         return Failed();
-    return Succeeded(text, kFmtString);
+    return Succeeded(text.text, kFmtString);
 }
 
 ReadResult ReadHex32(ixa::SelectorRead read, UINT selector)

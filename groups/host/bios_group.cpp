@@ -46,11 +46,10 @@ void CTestBios::RunTests()
 
 void CTestBios::WriteFirmwareStringTest(UINT nameId, UINT selector)
 {
-    // One character more than the library may fill, so the text always ends.
-    wchar_t text[kBufferBytes / sizeof(wchar_t) + 1] = {};
+    LibraryText<kBufferBytes> text;
     Writer().BeginTest(nameId);
-    if (m_device.IxaGetFirmwareStringW && m_device.IxaGetFirmwareStringW(selector, text, kBufferBytes))
-        WritePassed(text, kFmtString);
+    if (m_device.IxaGetFirmwareStringW && m_device.IxaGetFirmwareStringW(selector, text.text, text.kBytes))
+        WritePassed(text.text, kFmtString);
     else
         WriteErrorResult(::GetLastError());
     Writer().EndTest();

@@ -77,15 +77,14 @@ bool CTestGeneral::WriteKeyCfgStateTest()
 
 void CTestGeneral::WriteKeyCfgStringTest(UINT nameId, UINT selector, bool emptyIsNotAvailable)
 {
-    // One character more than the library may fill, so the text always ends.
-    wchar_t text[kBufferBytes / sizeof(wchar_t) + 1] = {};
+    LibraryText<kBufferBytes> text;
     Writer().BeginTest(nameId);
-    if (!m_device.IxaGetKeyCfgStringW || !m_device.IxaGetKeyCfgStringW(selector, text, kBufferBytes))
+    if (!m_device.IxaGetKeyCfgStringW || !m_device.IxaGetKeyCfgStringW(selector, text.text, text.kBytes))
         WriteErrorResult(::GetLastError());
-    else if (emptyIsNotAvailable && text[0] == L'\0')
+    else if (emptyIsNotAvailable && text.text[0] == L'\0')
         WriteNotAvailable();
     else
-        WritePassed(text, kFmtString);
+        WritePassed(text.text, kFmtString);
     Writer().EndTest();
 }
 

@@ -112,9 +112,9 @@ void CTestCPUBoard::WriteTypeTest()
 {
     Writer().BeginTest(L"Type", kNoDescription);
     DWORD code = 0;
-    wchar_t board[260] = {};
+    CpuBoardText board;
     if (CpuBoardCode(m_device, &code, board))
-        WritePassed(board, kFmtString);
+        WritePassed(board.text, kFmtString);
     else
         WriteErrorResult(::GetLastError());
     Writer().EndTest();

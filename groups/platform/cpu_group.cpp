@@ -129,11 +129,10 @@ void CTestCPU::WriteIdentificationTests()
 void CTestCPU::WriteBoardTypeTest()
 {
     Writer().BeginTest(L"Board type", nullptr);
-    wchar_t board[256] = {};
+    LibraryText<512> board;
     if (m_device.IxaGetHardwareStringW &&
-        m_device.IxaGetHardwareStringW(kHardwareStringCpuBoard, board, sizeof board)) {
-        board[255] = L'\0';
-        WritePassed(board, kFmtString);
+        m_device.IxaGetHardwareStringW(kHardwareStringCpuBoard, board.text, board.kBytes)) {
+        WritePassed(board.text, kFmtString);
     } else {
         DWORD error = ::GetLastError();
         if (error == ERROR_INVALID_PARAMETER)

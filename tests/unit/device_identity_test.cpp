@@ -222,10 +222,11 @@ TEST_P(BoardPrefixes, CpuBoardCodeReadsTheHardwareStringOfTheLibrary)
     DeviceInterface device;
     device.Load();
     DWORD code = 99;
-    wchar_t text[260] = L"old";
+    CpuBoardText text;
+    wcscpy_s(text.text, L"old");
     EXPECT_EQ(1, CpuBoardCode(device, &code, text));
     EXPECT_EQ(GetParam().code, code);
-    EXPECT_STREQ(GetParam().text, text);
+    EXPECT_STREQ(GetParam().text, text.text);
     EXPECT_EQ((std::vector<std::string>{"IxaGetHardwareStringW(16, 520) = 1 [0]"}),
               profile.Calls("IxaGetHardwareStringW"));
     EXPECT_EQ(GetParam().code != 0 ? 1 : 0, IsCpuBoard(device, GetParam().code == 0 ? 1 : GetParam().code));
@@ -242,10 +243,11 @@ TEST(CpuBoardCode, AFailingCallGivesCodeZeroAndLeavesTheText)
     DeviceInterface device;
     device.Load();
     DWORD code = 99;
-    wchar_t text[260] = L"old text";
+    CpuBoardText text;
+    wcscpy_s(text.text, L"old text");
     EXPECT_EQ(0, CpuBoardCode(device, &code, text));
     EXPECT_EQ(0u, code);
-    EXPECT_STREQ(L"old text", text);
+    EXPECT_STREQ(L"old text", text.text);
     // IsCpuBoard fails too, even when asked for code 0.
     EXPECT_EQ(0, IsCpuBoard(device, 0));
 }
@@ -254,10 +256,11 @@ TEST(CpuBoardCode, AMissingEntryPointGivesCodeZeroAndLeavesTheText)
 {
     DeviceInterface device;
     DWORD code = 99;
-    wchar_t text[260] = L"old text";
+    CpuBoardText text;
+    wcscpy_s(text.text, L"old text");
     EXPECT_EQ(0, CpuBoardCode(device, &code, text));
     EXPECT_EQ(0u, code);
-    EXPECT_STREQ(L"old text", text);
+    EXPECT_STREQ(L"old text", text.text);
     EXPECT_EQ(0, IsCpuBoard(device, 0));
 }
 
