@@ -144,6 +144,9 @@ HRESULT WriteUtf8File(const std::wstring& path, const std::wstring& text)
 HRESULT RenderReportHtml(const wchar_t* reportPath, const wchar_t* stylesheetPath)
 {
     std::wstring htmlPath = SiblingPath(reportPath, L".html");
+    // A report named like its page ("today.html") is never replaced by the page.
+    if (SameFile(htmlPath.c_str(), reportPath) || SameFile(htmlPath.c_str(), stylesheetPath))
+        return HRESULT_FROM_WIN32(ERROR_FILE_EXISTS);
     ComInit com(COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
     Bstr html;
     HRESULT hr = Transform(reportPath, stylesheetPath, html);

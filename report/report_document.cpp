@@ -10,12 +10,51 @@ namespace kv {
 namespace {
 
 const wchar_t kRootName[] = L"KvInspectraReport";
+// Windows takes both as the separator of a path's parts.
+const wchar_t kPathSeparators[] = L"\\/";
 const UINT kStylesheetResourceId = 140;
 
 bool FileOpensForReading(const wchar_t* path)
 {
     UniqueFile file(::CreateFileW(path, GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     return file.valid();
+}
+
+// An existing report must be writable before anything is replaced: otherwise the
+// stylesheet beside it would be replaced for a report that cannot be written.
+bool ExistsButCannotBeWritten(const wchar_t* path)
+{
+    if (::GetFileAttributesW(path) == INVALID_FILE_ATTRIBUTES)
+        return false;
+    UniqueFile file(::CreateFileW(path, GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    return !file.valid();
+}
+
+std::wstring FullPath(const wchar_t* path)
+{
+    DWORD size = ::GetFullPathNameW(path, 0, nullptr, nullptr);
+    if (size == 0)
+        return path;
+    std::wstring full(size, L'\0');
+    DWORD length = ::GetFullPathNameW(path, size, &full[0], nullptr);
+    if (length == 0 || length >= size)
+        return path;
+    full.resize(length);
+    return full;
+}
+
+bool SameFileIdentity(const wchar_t* first, const wchar_t* second)
+{
+    UniqueFile a(::CreateFileW(first, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                               FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    UniqueFile b(::CreateFileW(second, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                               OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    BY_HANDLE_FILE_INFORMATION infoA = {};
+    BY_HANDLE_FILE_INFORMATION infoB = {};
+    if (!a || !b || !::GetFileInformationByHandle(a.get(), &infoA) || !::GetFileInformationByHandle(b.get(), &infoB))
+        return false;
+    return infoA.dwVolumeSerialNumber == infoB.dwVolumeSerialNumber && infoA.nFileIndexHigh == infoB.nFileIndexHigh &&
+           infoA.nFileIndexLow == infoB.nFileIndexLow;
 }
 
 bool WriteAll(HANDLE file, const void* data, DWORD bytes)
@@ -93,19 +132,28 @@ DWORD WriteHeader(HANDLE file, DeviceInterface& device)
 
 std::wstring FileNameOf(const std::wstring& path)
 {
-    size_t slash = path.find_last_of(L'\\');
+    size_t slash = path.find_last_of(kPathSeparators);
     return slash == std::wstring::npos ? path : path.substr(slash + 1);
 }
 
 std::wstring SiblingPath(const wchar_t* reportPath, const wchar_t* extension)
 {
     std::wstring path(reportPath);
-    size_t slash = path.find_last_of(L'\\');
+    size_t slash = path.find_last_of(kPathSeparators);
     size_t nameStart = slash == std::wstring::npos ? 0 : slash + 1;
     size_t dot = path.find_last_of(L'.');
     if (dot != std::wstring::npos && dot >= nameStart)
         path.erase(dot);
     return path + extension;
+}
+
+bool SameFile(const wchar_t* first, const wchar_t* second)
+{
+    std::wstring a = FullPath(first);
+    std::wstring b = FullPath(second);
+    if (::CompareStringOrdinal(a.c_str(), -1, b.c_str(), -1, TRUE) == CSTR_EQUAL)
+        return true;
+    return SameFileIdentity(first, second);
 }
 
 DWORD WriteStylesheetFile(const wchar_t* reportPath)
@@ -154,15 +202,10 @@ HANDLE CreateReportFile(wchar_t* rootName, const wchar_t* reportPath, const wcha
 
     if (!WriteTextLine(file.get(), L"<?xml version=\"1.0\" encoding=\"utf-16\"?>"))
         return INVALID_HANDLE_VALUE;
-    if (stylesheetName) {
-        wchar_t instruction[260];
-        if (swprintf_s(instruction, L"<?xml-stylesheet type=\"text/xsl\" href=\"%ls\"?>", stylesheetName) < 0) {
-            ::SetLastError(ERROR_BAD_ARGUMENTS);
-            return INVALID_HANDLE_VALUE;
-        }
-        if (!WriteTextLine(file.get(), instruction))
-            return INVALID_HANDLE_VALUE;
-    }
+    // Built without a length limit: any file name Windows accepts gives a whole report.
+    if (stylesheetName &&
+        !WriteTextLine(file.get(), std::wstring(L"<?xml-stylesheet type=\"text/xsl\" href=\"") + stylesheetName + L"\"?>"))
+        return INVALID_HANDLE_VALUE;
     if (!WriteTextLine(file.get(), std::wstring(L"<") + rootName + L">"))
         return INVALID_HANDLE_VALUE;
     return file.release();
@@ -182,8 +225,13 @@ DWORD OpenReport(ReportWriter& writer, const wchar_t* reportPath, int overwrite,
     DeviceInterface device;
     device.Load();
 
+    // A report named like its own stylesheet would be written over it.
+    if (SameFile(reportPath, SiblingPath(reportPath, L".xsl").c_str()))
+        return ERROR_INVALID_NAME;
     if (FileOpensForReading(reportPath) && overwrite == 0 && !(mayReplace && mayReplace(reportPath)))
         return ERROR_FILE_EXISTS;
+    if (ExistsButCannotBeWritten(reportPath))
+        return ERROR_OPEN_FAILED;
 
     DWORD result = WriteStylesheetFile(reportPath);
     if (result != ERROR_SUCCESS)

@@ -14,7 +14,9 @@ using ReplaceQuestion = bool (*)(const wchar_t* reportPath);
 // Asks mayReplace before replacing an existing report (unless overwrite is 1;
 // a null question declines), writes the stylesheet file, creates the report and
 // writes everything up to the Header. Returns 0, ERROR_FILE_EXISTS (declined),
-// ERROR_OPEN_FAILED, ERROR_WRITE_FAULT, or the code of WriteStylesheetFile.
+// ERROR_OPEN_FAILED (also for an existing report that cannot be written, before
+// anything is replaced), ERROR_WRITE_FAULT, ERROR_INVALID_NAME (a report named like
+// its stylesheet), or the code of WriteStylesheetFile.
 DWORD OpenReport(ReportWriter& writer, const wchar_t* reportPath, int overwrite, ReplaceQuestion mayReplace);
 
 // Writes the stylesheet resource beside the report, replacing an existing one.
@@ -31,9 +33,13 @@ HANDLE CreateReportFile(wchar_t* rootName, const wchar_t* reportPath, const wcha
 DWORD CloseReport(const wchar_t* rootName, HANDLE file);
 
 // The report path with the extension of its file name replaced by extension
-// (".xsl"); a dot in a directory name never counts.
+// (".xsl"); a dot in a directory name never counts. "\\" and "/" both separate.
 std::wstring SiblingPath(const wchar_t* reportPath, const wchar_t* extension);
-// The part of a path after its last backslash (the whole path when there is none).
+// The part of a path after its last "\\" or "/" (the whole path when there is none).
 std::wstring FileNameOf(const std::wstring& path);
+
+// True when both names lead to one file: equal full paths (case ignored), or two
+// existing names of the same file.
+bool SameFile(const wchar_t* first, const wchar_t* second);
 
 }  // namespace kv

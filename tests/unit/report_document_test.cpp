@@ -100,11 +100,15 @@ INSTANTIATE_TEST_SUITE_P(
                       PathCase{L"test.a.b.xml", L"test.a.b.xsl", L"test.a.b.xsl"},
                       PathCase{L"report", L"report.xsl", L"report.xsl"},
                       PathCase{L"C:\\temp\\.xml", L"C:\\temp\\.xsl", L".xsl"},
-                      PathCase{L"C:\\temp\\report.", L"C:\\temp\\report.xsl", L"report.xsl"}),
+                      PathCase{L"C:\\temp\\report.", L"C:\\temp\\report.xsl", L"report.xsl"},
+                      PathCase{L"C:/reports/run.1/report", L"C:/reports/run.1/report.xsl", L"report.xsl"},
+                      PathCase{L"C:\\reports/run.1\\a.b/report.xml", L"C:\\reports/run.1\\a.b/report.xsl", L"report.xsl"}),
     [](const ::testing::TestParamInfo<PathCase>& info) { return "Path" + std::to_string(info.index); });
 
-TEST(ReportFileNames, FileNameIsThePartAfterTheLastBackslash)
+TEST(ReportFileNames, FileNameIsThePartAfterTheLastSeparator)
 {
+    EXPECT_EQ(L"test.xsl", FileNameOf(L"C:/temp/test.xsl"));
+    EXPECT_EQ(L"test.xsl", FileNameOf(L"C:\\a/b\\test.xsl"));
     EXPECT_EQ(L"test.xsl", FileNameOf(L"C:\\temp\\test.xsl"));
     EXPECT_EQ(L"test.xsl", FileNameOf(L"test.xsl"));
     EXPECT_EQ(L"c.xsl", FileNameOf(L"\\\\server\\a.b\\c.xsl"));
