@@ -183,7 +183,13 @@ DWORD ReportWriter::EndTest()
 
 DWORD ReportWriter::WriteResult(const wchar_t* text, int status, int format)
 {
-    if (WriteElement(file, L"TestResult", text, L"Format", FormatWord(format), 7) != ERROR_SUCCESS ||
+    // The result loses one trailing line feed here and WriteElement takes another,
+    // so a text ending in two line feeds is written without either.
+    std::wstring result(text ? text : L"");
+    if (!result.empty() && result.back() == L'\n')
+        result.pop_back();
+    if (WriteElement(file, L"TestResult", text ? result.c_str() : nullptr, L"Format", FormatWord(format), 7) !=
+            ERROR_SUCCESS ||
         WriteElement(file, L"TestStatus", StatusWord(status), nullptr, nullptr, 7) != ERROR_SUCCESS)
         return ERROR_WRITE_FAULT;
     return ERROR_SUCCESS;
