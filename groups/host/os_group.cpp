@@ -2,6 +2,7 @@
 
 #include "device/text_helpers.h"
 #include "device/win_handles.h"
+#include "groups/host/ini_lines.h"
 
 #include <string>
 #include <vector>
@@ -43,39 +44,12 @@ std::wstring WerRuntimePath()
     return path + L"\\WERUNTIME.INI";
 }
 
-bool ReadWholeFile(const std::wstring& path, std::string& content)
+// Opened as a plain read-only open does, sharing read and write: an editor or a
+// service holding the file open for writing must not hide it.
+UniqueFile OpenWerRuntime()
 {
-    UniqueFile file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                  FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file)
-        return false;
-    char chunk[4096];
-    DWORD read = 0;
-    while (::ReadFile(file.get(), chunk, sizeof chunk, &read, nullptr) && read > 0)
-        content.append(chunk, read);
-    return true;
-}
-
-// Each byte becomes one character; lines end at LF, an optional CR before it goes too.
-std::vector<std::wstring> SplitLines(const std::string& content)
-{
-    std::vector<std::wstring> lines;
-    std::wstring line;
-    for (char byte : content) {
-        if (byte == '\n') {
-            if (!line.empty() && line.back() == L'\r')
-                line.pop_back();
-            lines.push_back(line);
-            line.clear();
-        } else {
-            line += static_cast<wchar_t>(static_cast<unsigned char>(byte));
-        }
-    }
-    if (!line.empty() && line.back() == L'\r')
-        line.pop_back();
-    if (!line.empty())
-        lines.push_back(line);
-    return lines;
+    return UniqueFile(::CreateFileW(WerRuntimePath().c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
 }
 
 }  // namespace
@@ -145,18 +119,37 @@ void CTestOS::WriteRegistrationTests()
 
 void CTestOS::WriteWerRuntimeTests()
 {
-    std::string content;
-    if (!ReadWholeFile(WerRuntimePath(), content))
+    UniqueFile file = OpenWerRuntime();
+    if (!file)
         return;
     Writer().BeginCategory(302);
-    for (const std::wstring& line : SplitLines(content)) {
-        size_t equals = line.find(L'=');
-        if (equals == std::wstring::npos)
-            continue;
-        Writer().BeginTest(line.substr(0, equals).c_str(), nullptr);
-        WritePassed(line.substr(equals + 1), kFmtString);
-        Writer().EndTest();
+    // Read in pieces: only the line at hand is held, however large the file.
+    IniLineSplitter splitter;
+    std::vector<std::wstring> lines;
+    char chunk[4096];
+    DWORD read = 0;
+    bool more = true;
+    while (more) {
+        more = ::ReadFile(file.get(), chunk, sizeof chunk, &read, nullptr) && read > 0;
+        if (more)
+            splitter.Feed(chunk, read, lines);
+        else
+            splitter.Finish(lines);
+        for (const std::wstring& line : lines)
+            WriteWerRuntimeTest(line);
+        lines.clear();
     }
+}
+
+void CTestOS::WriteWerRuntimeTest(const std::wstring& line)
+{
+    std::wstring name;
+    std::wstring value;
+    if (!SplitNameValue(line, name, value))
+        return;
+    Writer().BeginTest(name.c_str(), nullptr);
+    WritePassed(value, kFmtString);
+    Writer().EndTest();
 }
 
 void CTestOS::WriteAdministratorTest()

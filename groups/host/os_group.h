@@ -4,6 +4,8 @@
 
 #include "groups/group_base.h"
 
+#include <string>
+
 namespace kv {
 
 class CTestOS : public CTest {
@@ -15,6 +17,7 @@ private:
     void WriteVersionTests();
     void WriteRegistrationTests();
     void WriteWerRuntimeTests();
+    void WriteWerRuntimeTest(const std::wstring& line);
     void WriteAdministratorTest();
 };
 
