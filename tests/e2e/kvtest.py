@@ -18,6 +18,7 @@ import uuid
 BIN_DIR = os.environ.get("KV_BIN_DIR", "")
 SOURCE_DIR = os.environ.get("KV_SOURCE_DIR", os.path.abspath(os.path.join(os.path.dirname(__file__), "..", "..")))
 PROFILES_DIR = os.path.join(SOURCE_DIR, "profiles")
+SCHEMA = os.path.join(SOURCE_DIR, "resources", "KvInspectraReport.xsd")
 WINEPREFIX = os.environ.get("WINEPREFIX", "")
 DRIVE_C = os.path.join(WINEPREFIX, "drive_c")
 
@@ -277,7 +278,14 @@ class ScanTestCase(unittest.TestCase):
         self.assertNotEqual(124, completed.returncode, "the scan did not end in time (a message box nobody answered?)")
         scan = Scan(folder, report, completed)
         scan.boxes = boxes
+        if scan.lines is not None:
+            self.assertValidReport(report)
         return scan
+
+    def assertValidReport(self, path):
+        """Every report a scan writes keeps to the published schema."""
+        checked = subprocess.run(["xmllint", "--noout", "--schema", SCHEMA, path], capture_output=True, text=True)
+        self.assertEqual(0, checked.returncode, checked.stderr)
 
     def assertLines(self, expected, actual):
         """Whole lines, in order."""
