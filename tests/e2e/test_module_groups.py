@@ -33,28 +33,32 @@ def rpm(label, *values):
     return numbered(label, values, "Rpm")
 
 
+def fan_counters(cycles, hours):
+    return counters(cycles, hours, ("Fan-on cycles", "Fan-on hours"))
+
+
 KAVROL_BLOCK = "00000000h"
 
 
-def c90_dl_factory(profile, **changes):
-    return factory(profile, "display link", "V1.02", "0000D1A0", "0002", "C0", "E9L30170016", "KV-DL.DVI-02",
+def c90_dl_factory(**changes):
+    return factory(C90, "display link", "V1.02", "0000D1A0", "0002", "C0", "E9L30170016", "KV-DL.DVI-02",
                    **changes)
 
 
-def c90_case_kit(profile):
-    return ("Case Fan Kit", factory(profile, "case fan kit", "V1.00", "0000F210", "0001", "A1", "E9F20174410",
+def c90_case_kit():
+    return ("Case Fan Kit", factory(C90, "case fan kit", "V1.00", "0000F210", "0001", "A1", "E9F20174410",
                                     "KV-FAN.CASE-01"),
-            counters(1269, 19876, ("Fan-on cycles", "Fan-on hours")), rpm("Case fan", 2350, 2410, 2380, 2395))
+            fan_counters(1269, 19876), rpm("Case fan", 2350, 2410, 2380, 2395))
 
 
-def c90_bus_kit(profile, fans=(3100, 3080, 3125, 3090)):
-    return ("Bus Fan Kit", factory(profile, "bus fan kit", "V1.00", "0000F230", "0001", "A0", "E9F20174872",
+def c90_bus_kit(fans=(3100, 3080, 3125, 3090)):
+    return ("Bus Fan Kit", factory(C90, "bus fan kit", "V1.00", "0000F230", "0001", "A0", "E9F20174872",
                                    "KV-FAN.BUS-01"),
-            counters(1266, 21877, ("Fan-on cycles", "Fan-on hours")), rpm("Bus fan", *fans))
+            fan_counters(1266, 21877), rpm("Bus fan", *fans))
 
 
-def c90_if1(profile):
-    return (1, factory(profile, "IF board 1", "V1.01", "00001F41", "0001", "B0", "E9I10162251", "KV-IF.ETH2-01"),
+def c90_if1():
+    return (1, factory(C90, "IF board 1", "V1.01", "00001F41", "0001", "B0", "E9I10162251", "KV-IF.ETH2-01"),
             None, counters(1270, 23120))
 
 
@@ -69,37 +73,37 @@ def c90(scan):
         "Slide-In Drives": slide_in_drives(scan, (1, factory(C90, "slide-in drive 1", "V1.00", "0000D640", "0002",
                                                              "A2", "E9S10190234", "KV-SSD.128G-02"),
                                                   ok(36, "DegreeCentigrade"))),
-        "Fan Kits": fan_kits(scan, c90_case_kit(C90), c90_bus_kit(C90)),
-        "IF Boards": if_boards(scan, c90_if1(C90)),
-        "Display Link": display_link(scan, firmware("V1.06", "High area"), c90_dl_factory(C90),
+        "Fan Kits": fan_kits(scan, c90_case_kit(), c90_bus_kit()),
+        "IF Boards": if_boards(scan, c90_if1()),
+        "Display Link": display_link(scan, firmware("V1.06", "High area"), c90_dl_factory(),
                                      counters(1281, 23470), sensors(45, 42, 40, 37)),
         "DVI": dvi(scan, (1, ok("Yes", "YesNo"), dvi_settings(display(C90, "19"), "1920x1080", (
             KAVROL_BLOCK, "0000E215h", "0002h", "C0", "E9P21104587", "KV-PNL.21W-K34"))), c90_dvi2()),
     }
 
 
-def v70_if1(profile, temperatures=sensors(38, 36, 40, 35)):
-    return (1, factory(profile, "IF board 1", "V1.00", "00001F52", "0002", "A1", "E9I10171043", "KV-IF.CAN2-01"),
+def v70_if1(temperatures=sensors(38, 36, 40, 35)):
+    return (1, factory(V70, "IF board 1", "V1.00", "00001F52", "0002", "A1", "E9I10171043", "KV-IF.CAN2-01"),
             temperatures, counters(1401, 20544))
 
 
-def v70_io(profile, fpga="V2.14", boot="High area", temperatures=sensors(41, 39, 44, 37), cycles=1415, hours=20790):
+def v70_io(fpga="V2.14", boot="High area", temperatures=sensors(41, 39, 44, 37), cycles=1415, hours=20790):
     return (firmware(fpga, boot),
-        factory(profile, "I/O board", "V1.01", "0000B710", "0003", "A2", "E9O30178821", "KV-IO.V70-01"),
-        temperatures, counters(cycles, hours))
+            factory(V70, "I/O board", "V1.01", "0000B710", "0003", "A2", "E9O30178821", "KV-IO.V70-01"),
+            temperatures, counters(cycles, hours))
 
 
 V70_BLOCK = (KAVROL_BLOCK, "0000E1C4h", "0001h", "B0", "E9P10175520", "KV-PNL.12T-V70")
 
 
 def v70(scan):
-    return {"I/O Board": io_board(scan, *v70_io(V70)), "IF Boards": if_boards(scan, v70_if1(V70)),
+    return {"I/O Board": io_board(scan, *v70_io()), "IF Boards": if_boards(scan, v70_if1()),
             "DVI": dvi(scan, (1, ok("Yes", "YesNo"), dvi_settings(display(V70, "19@panel1"), "1280x800",
                                                                   V70_BLOCK)))}
 
 
 def v70_without_io_board(scan):
-    return {"IF Boards": if_boards(scan, v70_if1(V70))}
+    return {"IF Boards": if_boards(scan, v70_if1())}
 
 
 def c80(scan):
@@ -117,8 +121,8 @@ def c80(scan):
     }
 
 
-def c81_if2(profile, temperatures=sensors(40, 38, 42, 37)):
-    return (2, factory(profile, "IF board 2", "V1.00", "00001F63", "0001", "A1", "E9I20181120", "KV-IF.PROFI-01"),
+def c81_if2(temperatures=sensors(40, 38, 42, 37)):
+    return (2, factory(C81, "IF board 2", "V1.00", "00001F63", "0001", "A1", "E9I20181120", "KV-IF.PROFI-01"),
             temperatures, counters(310, 4405))
 
 
@@ -127,15 +131,15 @@ def c81(scan):
         "I/O Board": io_board(scan, firmware("V2.20", "High area"),
                               factory(C81, "I/O board", "V1.02", "0000B821", "0001", "B1", "E9O40181002",
                                       "KV-IO.C81-01"), sensors(45, 42, 47, 40), counters(315, 4420)),
-        "IF Boards": if_boards(scan, c81_if2(C81)),
+        "IF Boards": if_boards(scan, c81_if2()),
         "DVI": dvi(scan, (1, ok("No", "YesNo"), None)),
     }
 
 
-def p91_drives(profile, temperature1=ok(38, "DegreeCentigrade")):
-    return ((1, factory(profile, "slide-in drive 1", "V1.00", "0000D640", "0002", "A2", "E9S10191102",
+def p91_drives(temperature1):
+    return ((1, factory(P91, "slide-in drive 1", "V1.00", "0000D640", "0002", "A2", "E9S10191102",
                         "KV-SSD.128G-02"), temperature1),
-            (2, factory(profile, "slide-in drive 2", "V1.00", "0000D650", "0001", "A0", "E9S10191377",
+            (2, factory(P91, "slide-in drive 2", "V1.00", "0000D650", "0001", "A0", "E9S10191377",
                         "KV-HDD.500G-01"), ok(41, "DegreeCentigrade")))
 
 
@@ -143,10 +147,10 @@ def p91(scan, temperature1=ok(38, "DegreeCentigrade")):
     return {
         "Bus Unit": bus_unit(scan, factory(P91, "bus unit", "V1.03", "0000C3B0", "0002", "B2", "E9B30177740",
                                            "KV-BU.4SLOT-01"), counters(980, 17210)),
-        "Slide-In Drives": slide_in_drives(scan, *p91_drives(P91, temperature1)),
+        "Slide-In Drives": slide_in_drives(scan, *p91_drives(temperature1)),
         "Fan Kits": fan_kits(scan, ("Case Fan Kit", factory(P91, "case fan kit", "V1.01", "0000F211", "0001", "A1",
                                                             "E9F20177032", "KV-FAN.CASE-02"),
-                                    counters(975, 17190, ("Fan-on cycles", "Fan-on hours")),
+                                    fan_counters(975, 17190),
                                     rpm("Case fan", 2280, 2310, 2295, 2300))),
         "DVI": dvi(scan, (1, ok("Yes", "YesNo"), dvi_settings(display(P91, "19@panel0"), "1280x1024", (
             KAVROL_BLOCK, "0000E250h", "0001h", "A3", "E9P21190664", "KV-PNL.19T-P91")))),
@@ -156,31 +160,34 @@ def p91(scan, temperature1=ok(38, "DegreeCentigrade")):
 def c92_kits(with_case_kit=True):
     kits = [("Case Fan Kit", factory(C92, "case fan kit", "V1.01", "0000F212", "0001", "A1", "E9F20180214",
                                      "KV-FAN.CASE-03"),
-             counters(630, 9800, ("Fan-on cycles", "Fan-on hours")), rpm("Case fan", 2250, 2270, 2265))]
+             fan_counters(630, 9800), rpm("Case fan", 2250, 2270, 2265))]
     kits.append(("Bus Fan Kit", factory(C92, "bus fan kit", "V1.00", "0000F231", "0001", "A0", "E9F20180377",
                                         "KV-FAN.BUS-02"),
-                 counters(628, 9790, ("Fan-on cycles", "Fan-on hours")), rpm("Bus fan", 3050, 3075, 3060, 3040)))
+                 fan_counters(628, 9790), rpm("Bus fan", 3050, 3075, 3060, 3040)))
     return kits if with_case_kit else kits[1:]
 
 
-def c92(scan, with_case_kit=True):
-    return {
-        "Fan Kits": fan_kits(scan, *c92_kits(with_case_kit)),
+def c92(scan, variant=False):
+    """The variant has neither case fan kit nor display link."""
+    groups = {
+        "Fan Kits": fan_kits(scan, *c92_kits(not variant)),
         "IF Boards": if_boards(scan, (2, factory(C92, "IF board 2", "V1.01", "00001F41", "0001", "B0", "E9I10181526",
                                                  "KV-IF.ETH2-01"), None, counters(625, 9770))),
-        "Display Link": display_link(scan, firmware("V1.10", "Low area"),
-                                     factory(C92, "display link", "V1.03", "0000D1B0", "0003", "C1", "E9L30181145",
-                                             "KV-DL.DVI-03"), counters(640, 9875)),
         "DVI": dvi(scan, (1, ok("Yes", "YesNo"), dvi_settings(display(C92, "19@panel0"), "1920x1080", (
             KAVROL_BLOCK, "0000E1E0h", "0002h", "B1", "E9P21181308", "KV-PNL.21W-C92")))),
     }
+    if not variant:
+        groups["Display Link"] = display_link(scan, firmware("V1.10", "Low area"),
+                                              factory(C92, "display link", "V1.03", "0000D1B0", "0003", "C1",
+                                                      "E9L30181145", "KV-DL.DVI-03"), counters(640, 9875))
+    return groups
 
 
 def p93(scan):
     return {
         "Fan Kits": fan_kits(scan, ("Case Fan Kit", factory(P93, "case fan kit", "V1.01", "0000F212", "0001", "A1",
                                                             "E9F20190055", "KV-FAN.CASE-03"),
-                                    counters(210, 3090, ("Fan-on cycles", "Fan-on hours")),
+                                    fan_counters(210, 3090),
                                     rpm("Case fan", 2240, 2255, 2260))),
         "IF Boards": if_boards(scan, (1, factory(P93, "IF board 1", "V1.01", "00001F41", "0001", "B0", "E9I10190211",
                                                  "KV-IF.ETH2-01"), None, counters(212, 3105)),
@@ -212,8 +219,8 @@ def c90_faults(scan):
         "Bus Unit": bus_unit(scan, factory(C90, "bus unit", "V1.02", "0000C3A0", "0001", "B1", "E9B30166520",
                                            "KV-BU.2SLOT-01"), counters(failed(31), 23498)),
         "Slide-In Drives": slide_in_drives(scan, (2, all_failed("slide-in drive 2", 87), None)),
-        "Fan Kits": fan_kits(scan, c90_bus_kit(C90, (3100, alarm(3080, "Rpm"), None, 3090))),
-        "Display Link": display_link(scan, firmware("V1.06", failed(0)), c90_dl_factory(C90, Version=failed(1)),
+        "Fan Kits": fan_kits(scan, c90_bus_kit((3100, alarm(3080, "Rpm"), None, 3090))),
+        "Display Link": display_link(scan, firmware("V1.06", failed(0)), c90_dl_factory(Version=failed(1)),
                                      counters(1281, 23470), sensors(45, None, alarm(65, "DegreeCentigrade"), 37)),
         "DVI": dvi(scan, (1, ok("Yes", "YesNo"), [("Available", failed(31))]), (2, None, None)),
     }
@@ -229,8 +236,8 @@ V70_FAULTS = with_answers(
 
 
 def v70_faults(scan):
-    return {"I/O Board": io_board(scan, *v70_io(V70, failed(87), "Low area", [], failed(87), failed(1))),
-            "IF Boards": if_boards(scan, v70_if1(V70, sensors(None, 36, 40, 35))),
+    return {"I/O Board": io_board(scan, *v70_io(failed(87), "Low area", [], failed(87), failed(1))),
+            "IF Boards": if_boards(scan, v70_if1(sensors(None, 36, 40, 35))),
             "DVI": dvi(scan, (1, ok("Yes", "YesNo"), dvi_settings(V70_WRONG_HEADER, failed(87))))}
 
 
@@ -248,23 +255,28 @@ C81_FAULTS = with_answers(
 
 def c81_faults(scan):
     model = "".join(chr(0x41 + i % 26) for i in range(91))
-    return {"IF Boards": if_boards(scan, c81_if2(C81, None)),
+    return {"IF Boards": if_boards(scan, c81_if2(None)),
             "DVI": dvi(scan, (1, ok("Yes", "YesNo"), dvi_settings(C81_DISPLAY, "800x600", (
                 "0000012Ch", "0000E1D1h", "0001h", "REV01E9P10181777", "E9P10181777", model))))}
 
 
 C90_ABSENT = with_answers("corvabox-c90.json", IxaGetHardwareValue={
-    "65": {"u32": 0}, "62": {"u32": 0}, "63": {"u32": 0}, "61": {"error": 1}, "66": {"u32": 0}, "18": {"u32": 0},
-    "57": {"u32": 2}, "13@panel0": {"u32": 0}})
+    "65": {"u32": 0}, "62": {"u32": 0}, "63": {"u32": 0}, "61": {"error": 1}, "66": {"u32": 0}, "57": {"u32": 2},
+    "13@panel0": {"u32": 0}}, IxaGetTemperature={"35": {"error": 87}, "36": {"error": 1}, "37": {"error": 87},
+                                                  "38": {"error": 87}})
 
 
 def c90_absent(scan):
-    return {"IF Boards": if_boards(scan, c90_if1(C90)), "DVI": dvi(scan, (1, ok("No", "YesNo"), None), c90_dvi2())}
+    return {"IF Boards": if_boards(scan, c90_if1()),
+            "Display Link": display_link(scan, firmware("V1.06", "High area"), c90_dl_factory(),
+                                         counters(1281, 23470), []),
+            "DVI": dvi(scan, (1, ok("No", "YesNo"), None), c90_dvi2())}
 
 
 P91_VARIANT = with_answers("panevox-p91.json", IxaGetHardwareValue={"18": {"u32": 1}},
                            IxaGetTemperature={"3": {"u8": "0x2D"}}, IxaGetAlarm={"2": {"u32": 1}})
-C92_VARIANT = with_answers("corvabox-c92.json", IxaGetHardwareValue={"65": {"u32": 1}, "61": {"u32": 0}})
+C92_VARIANT = with_answers("corvabox-c92.json", IxaGetHardwareValue={"65": {"u32": 1}, "61": {"u32": 0},
+                                                                     "18": {"u32": 0}})
 C40_DISPLAY = display(C90, "20@panel8")
 C40_DVI = with_answers("corvabox-c40.json", IxaGetHardwareValue={"13@panel0": {"u32": 1}},
                        IxaSelectPanel={"8": {"error": 87}},
@@ -287,7 +299,7 @@ SCENARIOS = [
     ("C81 faults", C81_FAULTS, c81_faults),
     ("C90 modules absent", C90_ABSENT, c90_absent),
     ("P91 variant", P91_VARIANT, lambda scan: p91(scan, alarm(45, "DegreeCentigrade"))),
-    ("C92 variant", C92_VARIANT, lambda scan: c92(scan, with_case_kit=False)),
+    ("C92 variant", C92_VARIANT, lambda scan: c92(scan, variant=True)),
     ("C40", C40_DVI, lambda scan: {"DVI": dvi(scan, (1, ok("Yes", "YesNo"), dvi_settings(
         C40_DISPLAY, "1024x768", manufacturer="other")), (2, None, None))}),
     ("P30", "panevox-p30.json", lambda scan: {"DVI": dvi(scan, (1, ok("No", "YesNo"), None))}),
