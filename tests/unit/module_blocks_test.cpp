@@ -584,6 +584,32 @@ TEST_F(ModuleBlocks, SensorsWithoutTemperatureEntryPointWriteNothing)
     EXPECT_TRUE(Lines().empty());
 }
 
+// 512 bytes of wide text without a terminator.
+std::string UnterminatedText(const char* character)
+{
+    std::string hex;
+    for (int i = 0; i < 256; ++i)
+        hex += std::string(i ? " " : "") + character + " 00";
+    return R"({"hex": ")" + hex + R"("})";
+}
+
+TEST_F(ModuleBlocks, TextsFillingTheWholeBufferEndWithIt)
+{
+    auto group = Group(R"({"IxaGetFactoryValue": {"93": )" + UnterminatedText("41") +
+                       R"(}, "IxaGetFactoryStringW": {"89": )" + UnterminatedText("42") +
+                       R"(}, "IxaGetFirmwareStringW": {"24": )" + UnterminatedText("43") + "}}");
+    group->WriteFactorySettings(kBusUnitSelectors, L"Complete factory settings of bus unit.");
+    group->WriteFirmwareInfo(kDisplayLinkFirmware);
+
+    const std::vector<std::wstring> lines = Lines();
+    ASSERT_EQ(84u, lines.size());
+    const auto result = [](wchar_t c) { return kT7 + L"<TestResult Format=\"String\">" + std::wstring(256, c) +
+                                               L"</TestResult>"; };
+    EXPECT_EQ(result(L'A'), lines[4]);    // Version
+    EXPECT_EQ(result(L'B'), lines[53]);   // Serial number
+    EXPECT_EQ(result(L'C'), lines[74]);   // FPGA firmware version
+}
+
 TEST_F(ModuleBlocks, SensorSubCategoryOpensBeforeTheFirstReadableSensorOnly)
 {
     auto group = Group(R"({"IxaGetTemperature": {"28": {"i8": -3}, "30": {"u8": 41}},
