@@ -24,17 +24,17 @@ SLIDE_IN_SET = [("Version", "Factory settings version of slide-in drive."),
                 ("Model number", "Model number of slide-in drive."),
                 ("Raw data", "Complete factory settings of slide-in drive.")]
 
-# Module: label set, raw-data description, raw-data selector and size.
+# Module: label set, raw-data description, base, version and raw-data selectors, raw-data size.
 MODULES = {
-    "bus unit": (TEXT_SET, "Complete factory settings of bus unit.", 94, 1024),
-    "display link": (TEXT_SET, "Complete factory settings of Display Link.", 104, 1024),
-    "I/O board": (TEXT_SET, "Complete factory settings of I/O Board.", 83, 1024),
-    "IF board 1": (TEXT_SET, "Complete factory settings of IF Board.", 82, 1024),
-    "IF board 2": (TEXT_SET, "Complete factory settings of IF Board.", 114, 1024),
-    "case fan kit": (TEXT_SET, "Complete factory settings of fan kit.", 134, 512),
-    "bus fan kit": (TEXT_SET, "Complete factory settings of fan kit.", 164, 384),
-    "slide-in drive 1": (SLIDE_IN_SET, None, 144, 512),
-    "slide-in drive 2": (SLIDE_IN_SET, None, 154, 512),
+    "bus unit": (TEXT_SET, "Complete factory settings of bus unit.", 85, 93, 94, 1024),
+    "display link": (TEXT_SET, "Complete factory settings of Display Link.", 95, 103, 104, 1024),
+    "I/O board": (TEXT_SET, "Complete factory settings of I/O Board.", 61, 79, 83, 1024),
+    "IF board 1": (TEXT_SET, "Complete factory settings of IF Board.", 53, 78, 82, 1024),
+    "IF board 2": (TEXT_SET, "Complete factory settings of IF Board.", 105, 113, 114, 1024),
+    "case fan kit": (TEXT_SET, "Complete factory settings of fan kit.", 125, 133, 134, 512),
+    "bus fan kit": (TEXT_SET, "Complete factory settings of fan kit.", 155, 163, 164, 384),
+    "slide-in drive 1": (SLIDE_IN_SET, None, 135, 143, 144, 512),
+    "slide-in drive 2": (SLIDE_IN_SET, None, 145, 153, 154, 512),
 }
 
 
@@ -73,12 +73,21 @@ def hex_answer(data):
     return {"hex": " ".join("%02X" % b for b in data)}
 
 
-def factory(profile, module, version, device, compatibility, revision, serial, model, **changes):
-    """The ten factory tests of a module; changes replace results by label ("Serial_number")."""
-    labels, raw_description, raw_selector, raw_size = MODULES[module]
-    raw = answer_bytes(profile["IxaGetFactoryValue"][str(raw_selector)], raw_size)
-    results = [ok(version), ok("00000000", "Hex"), ok(device, "Hex"), ok(compatibility, "Hex"),
-               ok("FFFFFFFF", "Hex"), ok("FFFF", "Hex"), ok(revision), ok(serial), ok(model),
+def factory(profile, module, **changes):
+    """The ten factory tests of a module with the answers of its profile; changes replace results by label
+    ("Serial_number")."""
+    labels, raw_description, base, version, raw_selector, raw_size = MODULES[module]
+    values, strings = profile["IxaGetFactoryValue"], profile["IxaGetFactoryStringW"]
+
+    def number(selector, digits):
+        value = values[str(selector)]
+        value = value.get("u32", value.get("u16"))
+        return ok("%0*X" % (digits, int(value, 16) if isinstance(value, str) else value), "Hex")
+
+    raw = answer_bytes(values[str(raw_selector)], raw_size)
+    results = [ok(values[str(version)]["wstr"]), number(base + 2, 8), number(base, 8), number(base + 1, 4),
+               number(base + 6, 8), number(base + 7, 4), ok(values[str(base + 3)]["wstr"]),
+               ok(strings[str(base + 4)]["wstr"].rstrip("\n")), ok(strings[str(base + 5)]["wstr"]),
                ok(dump(raw, raw_size), "Raw")]
     tests = []
     for (label, description), result in zip(labels, results):

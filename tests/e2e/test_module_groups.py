@@ -40,26 +40,12 @@ def fan_counters(cycles, hours):
 KAVROL_BLOCK = "00000000h"
 
 
-def c90_dl_factory(**changes):
-    return factory(C90, "display link", "V1.02", "0000D1A0", "0002", "C0", "E9L30170016", "KV-DL.DVI-02",
-                   **changes)
-
-
-def c90_case_kit():
-    return ("Case Fan Kit", factory(C90, "case fan kit", "V1.00", "0000F210", "0001", "A1", "E9F20174410",
-                                    "KV-FAN.CASE-01"),
-            fan_counters(1269, 19876), rpm("Case fan", 2350, 2410, 2380, 2395))
-
-
 def c90_bus_kit(fans=(3100, 3080, 3125, 3090)):
-    return ("Bus Fan Kit", factory(C90, "bus fan kit", "V1.00", "0000F230", "0001", "A0", "E9F20174872",
-                                   "KV-FAN.BUS-01"),
-            fan_counters(1266, 21877), rpm("Bus fan", *fans))
+    return ("Bus Fan Kit", factory(C90, "bus fan kit"), fan_counters(1266, 21877), rpm("Bus fan", *fans))
 
 
 def c90_if1():
-    return (1, factory(C90, "IF board 1", "V1.01", "00001F41", "0001", "B0", "E9I10162251", "KV-IF.ETH2-01"),
-            None, counters(1270, 23120))
+    return (1, factory(C90, "IF board 1"), None, counters(1270, 23120))
 
 
 def c90_dvi2():
@@ -68,14 +54,12 @@ def c90_dvi2():
 
 def c90(scan):
     return {
-        "Bus Unit": bus_unit(scan, factory(C90, "bus unit", "V1.02", "0000C3A0", "0001", "B1", "E9B30166520",
-                                           "KV-BU.2SLOT-01"), counters(1280, 23498)),
-        "Slide-In Drives": slide_in_drives(scan, (1, factory(C90, "slide-in drive 1", "V1.00", "0000D640", "0002",
-                                                             "A2", "E9S10190234", "KV-SSD.128G-02"),
-                                                  ok(36, "DegreeCentigrade"))),
-        "Fan Kits": fan_kits(scan, c90_case_kit(), c90_bus_kit()),
+        "Bus Unit": bus_unit(scan, factory(C90, "bus unit"), counters(1280, 23498)),
+        "Slide-In Drives": slide_in_drives(scan, (1, factory(C90, "slide-in drive 1"), ok(36, "DegreeCentigrade"))),
+        "Fan Kits": fan_kits(scan, ("Case Fan Kit", factory(C90, "case fan kit"), fan_counters(1269, 19876),
+                                    rpm("Case fan", 2350, 2410, 2380, 2395)), c90_bus_kit()),
         "IF Boards": if_boards(scan, c90_if1()),
-        "Display Link": display_link(scan, firmware("V1.06", "High area"), c90_dl_factory(),
+        "Display Link": display_link(scan, firmware("V1.06", "High area"), factory(C90, "display link"),
                                      counters(1281, 23470), sensors(45, 42, 40, 37)),
         "DVI": dvi(scan, (1, ok("Yes", "YesNo"), dvi_settings(display(C90, "19"), "1920x1080", (
             KAVROL_BLOCK, "0000E215h", "0002h", "C0", "E9P21104587", "KV-PNL.21W-K34"))), c90_dvi2()),
@@ -83,14 +67,11 @@ def c90(scan):
 
 
 def v70_if1(temperatures=sensors(38, 36, 40, 35)):
-    return (1, factory(V70, "IF board 1", "V1.00", "00001F52", "0002", "A1", "E9I10171043", "KV-IF.CAN2-01"),
-            temperatures, counters(1401, 20544))
+    return (1, factory(V70, "IF board 1"), temperatures, counters(1401, 20544))
 
 
 def v70_io(fpga="V2.14", boot="High area", temperatures=sensors(41, 39, 44, 37), cycles=1415, hours=20790):
-    return (firmware(fpga, boot),
-            factory(V70, "I/O board", "V1.01", "0000B710", "0003", "A2", "E9O30178821", "KV-IO.V70-01"),
-            temperatures, counters(cycles, hours))
+    return firmware(fpga, boot), factory(V70, "I/O board"), temperatures, counters(cycles, hours)
 
 
 V70_BLOCK = (KAVROL_BLOCK, "0000E1C4h", "0001h", "B0", "E9P10175520", "KV-PNL.12T-V70")
@@ -110,89 +91,62 @@ def c80(scan):
     temperatures = sensors(39, 37, 41, 36)
     return {
         "I/O Board": io_board(scan, firmware("V2.20", "Low area"),
-                              factory(C80, "I/O board", "V1.02", "0000B820", "0001", "B1", "E9O40180117",
-                                      "KV-IO.C80-02"), sensors(43, 40, 46, 38), counters(990, 15010)),
-        "IF Boards": if_boards(scan, (1, factory(C80, "IF board 1", "V1.01", "00001F41", "0001", "B0", "E9I10180452",
-                                                 "KV-IF.ETH2-01"), temperatures, counters(985, 14990)),
-                               (2, factory(C80, "IF board 2", "V1.00", "00001F63", "0001", "A0", "E9I20180713",
-                                           "KV-IF.PROFI-01"), temperatures, counters(982, 14950))),
+                              factory(C80, "I/O board"), sensors(43, 40, 46, 38), counters(990, 15010)),
+        "IF Boards": if_boards(scan, (1, factory(C80, "IF board 1"), temperatures, counters(985, 14990)),
+                               (2, factory(C80, "IF board 2"), temperatures, counters(982, 14950))),
         "DVI": dvi(scan, (1, ok("Yes", "YesNo"), dvi_settings(display(C80, "19@panel1"), "1024x768", (
             KAVROL_BLOCK, "0000E1D0h", "0002h", "C1", "E9P10182231", "KV-PNL.15T-C80")))),
     }
 
 
 def c81_if2(temperatures=sensors(40, 38, 42, 37)):
-    return (2, factory(C81, "IF board 2", "V1.00", "00001F63", "0001", "A1", "E9I20181120", "KV-IF.PROFI-01"),
-            temperatures, counters(310, 4405))
+    return (2, factory(C81, "IF board 2"), temperatures, counters(310, 4405))
 
 
 def c81(scan):
     return {
         "I/O Board": io_board(scan, firmware("V2.20", "High area"),
-                              factory(C81, "I/O board", "V1.02", "0000B821", "0001", "B1", "E9O40181002",
-                                      "KV-IO.C81-01"), sensors(45, 42, 47, 40), counters(315, 4420)),
+                              factory(C81, "I/O board"), sensors(45, 42, 47, 40), counters(315, 4420)),
         "IF Boards": if_boards(scan, c81_if2()),
         "DVI": dvi(scan, (1, ok("No", "YesNo"), None)),
     }
 
 
-def p91_drives(temperature1):
-    return ((1, factory(P91, "slide-in drive 1", "V1.00", "0000D640", "0002", "A2", "E9S10191102",
-                        "KV-SSD.128G-02"), temperature1),
-            (2, factory(P91, "slide-in drive 2", "V1.00", "0000D650", "0001", "A0", "E9S10191377",
-                        "KV-HDD.500G-01"), ok(41, "DegreeCentigrade")))
-
-
 def p91(scan, temperature1=ok(38, "DegreeCentigrade")):
     return {
-        "Bus Unit": bus_unit(scan, factory(P91, "bus unit", "V1.03", "0000C3B0", "0002", "B2", "E9B30177740",
-                                           "KV-BU.4SLOT-01"), counters(980, 17210)),
-        "Slide-In Drives": slide_in_drives(scan, *p91_drives(temperature1)),
-        "Fan Kits": fan_kits(scan, ("Case Fan Kit", factory(P91, "case fan kit", "V1.01", "0000F211", "0001", "A1",
-                                                            "E9F20177032", "KV-FAN.CASE-02"),
-                                    fan_counters(975, 17190),
+        "Bus Unit": bus_unit(scan, factory(P91, "bus unit"), counters(980, 17210)),
+        "Slide-In Drives": slide_in_drives(scan, (1, factory(P91, "slide-in drive 1"), temperature1),
+                                           (2, factory(P91, "slide-in drive 2"), ok(41, "DegreeCentigrade"))),
+        "Fan Kits": fan_kits(scan, ("Case Fan Kit", factory(P91, "case fan kit"), fan_counters(975, 17190),
                                     rpm("Case fan", 2280, 2310, 2295, 2300))),
         "DVI": dvi(scan, (1, ok("Yes", "YesNo"), dvi_settings(display(P91, "19@panel0"), "1280x1024", (
             KAVROL_BLOCK, "0000E250h", "0001h", "A3", "E9P21190664", "KV-PNL.19T-P91")))),
     }
 
 
-def c92_kits(with_case_kit=True):
-    kits = [("Case Fan Kit", factory(C92, "case fan kit", "V1.01", "0000F212", "0001", "A1", "E9F20180214",
-                                     "KV-FAN.CASE-03"),
-             fan_counters(630, 9800), rpm("Case fan", 2250, 2270, 2265))]
-    kits.append(("Bus Fan Kit", factory(C92, "bus fan kit", "V1.00", "0000F231", "0001", "A0", "E9F20180377",
-                                        "KV-FAN.BUS-02"),
-                 fan_counters(628, 9790), rpm("Bus fan", 3050, 3075, 3060, 3040)))
-    return kits if with_case_kit else kits[1:]
-
-
 def c92(scan, variant=False):
     """The variant has neither case fan kit nor display link."""
     groups = {
-        "Fan Kits": fan_kits(scan, *c92_kits(not variant)),
-        "IF Boards": if_boards(scan, (2, factory(C92, "IF board 2", "V1.01", "00001F41", "0001", "B0", "E9I10181526",
-                                                 "KV-IF.ETH2-01"), None, counters(625, 9770))),
+        "Fan Kits": fan_kits(scan, *[("Case Fan Kit", factory(C92, "case fan kit"), fan_counters(630, 9800),
+                                      rpm("Case fan", 2250, 2270, 2265))][variant:],
+                             ("Bus Fan Kit", factory(C92, "bus fan kit"), fan_counters(628, 9790),
+                              rpm("Bus fan", 3050, 3075, 3060, 3040))),
+        "IF Boards": if_boards(scan, (2, factory(C92, "IF board 2"), None, counters(625, 9770))),
         "DVI": dvi(scan, (1, ok("Yes", "YesNo"), dvi_settings(display(C92, "19@panel0"), "1920x1080", (
             KAVROL_BLOCK, "0000E1E0h", "0002h", "B1", "E9P21181308", "KV-PNL.21W-C92")))),
     }
     if not variant:
         groups["Display Link"] = display_link(scan, firmware("V1.10", "Low area"),
-                                              factory(C92, "display link", "V1.03", "0000D1B0", "0003", "C1",
-                                                      "E9L30181145", "KV-DL.DVI-03"), counters(640, 9875))
+                                              factory(C92, "display link"), counters(640, 9875))
     return groups
 
 
 def p93(scan):
     return {
-        "Fan Kits": fan_kits(scan, ("Case Fan Kit", factory(P93, "case fan kit", "V1.01", "0000F212", "0001", "A1",
-                                                            "E9F20190055", "KV-FAN.CASE-03"),
-                                    fan_counters(210, 3090),
+        "Fan Kits": fan_kits(scan, ("Case Fan Kit", factory(P93, "case fan kit"), fan_counters(210, 3090),
                                     rpm("Case fan", 2240, 2255, 2260))),
-        "IF Boards": if_boards(scan, (1, factory(P93, "IF board 1", "V1.01", "00001F41", "0001", "B0", "E9I10190211",
-                                                 "KV-IF.ETH2-01"), None, counters(212, 3105)),
-                               (2, factory(P93, "IF board 2", "V1.00", "00001F72", "0001", "A0", "E9I20190340",
-                                           "KV-IF.SER4-01"), None, counters(212, 3104))),
+        "IF Boards": if_boards(scan, (1, factory(P93, "IF board 1"), None, counters(212, 3105)),
+                               (2, factory(P93, "IF board 2"), None, counters(212, 3104))),
     }
 
 
@@ -216,12 +170,12 @@ C90_FAULTS = with_answers(
 
 def c90_faults(scan):
     return {
-        "Bus Unit": bus_unit(scan, factory(C90, "bus unit", "V1.02", "0000C3A0", "0001", "B1", "E9B30166520",
-                                           "KV-BU.2SLOT-01"), counters(failed(31), 23498)),
+        "Bus Unit": bus_unit(scan, factory(C90, "bus unit"), counters(failed(31), 23498)),
         "Slide-In Drives": slide_in_drives(scan, (2, all_failed("slide-in drive 2", 87), None)),
         "Fan Kits": fan_kits(scan, c90_bus_kit((3100, alarm(3080, "Rpm"), None, 3090))),
-        "Display Link": display_link(scan, firmware("V1.06", failed(0)), c90_dl_factory(Version=failed(1)),
-                                     counters(1281, 23470), sensors(45, None, alarm(65, "DegreeCentigrade"), 37)),
+        "Display Link": display_link(scan, firmware("V1.06", failed(0)),
+                                     factory(C90, "display link", Version=failed(1)), counters(1281, 23470),
+                                     sensors(45, None, alarm(65, "DegreeCentigrade"), 37)),
         "DVI": dvi(scan, (1, ok("Yes", "YesNo"), [("Available", failed(31))]), (2, None, None)),
     }
 
@@ -268,7 +222,7 @@ C90_ABSENT = with_answers("corvabox-c90.json", IxaGetHardwareValue={
 
 def c90_absent(scan):
     return {"IF Boards": if_boards(scan, c90_if1()),
-            "Display Link": display_link(scan, firmware("V1.06", "High area"), c90_dl_factory(),
+            "Display Link": display_link(scan, firmware("V1.06", "High area"), factory(C90, "display link"),
                                          counters(1281, 23470), []),
             "DVI": dvi(scan, (1, ok("No", "YesNo"), None), c90_dvi2())}
 
@@ -331,11 +285,10 @@ CALLS = {
              reads("IxaGetStatisticsValue", (9, 2, "1 [0]"), (10, 2, "1 [0]")))],
     "V70 without I/O board": [(None, (), ["IxaGetHardwareValue(58, 4) = 0 [31]"])],
     "C81": [(None, (), ["IxaSelectPanel(1) = 1 [0]", "IxaGetHardwareValue(13, 4) = 1 [0]"] * 2)],
-    "C92": [("IxaGetHardwareValue(61,", FAN_READS, reads("IxaGetHardwareValue", (6, 2, "1 [0]")) + reads(
-        "IxaGetAlarm", (4, 4, "1 [0]")) + reads("IxaGetHardwareValue", (7, 2, "1 [0]")) + reads(
-        "IxaGetAlarm", (5, 4, "1 [0]")) + reads("IxaGetHardwareValue", (8, 2, "1 [0]")) + reads(
-        "IxaGetAlarm", (6, 4, "1 [0]")) + reads("IxaGetAlarm", (41, 4, "1 [0]"), (42, 4, "1 [0]"), (43, 4, "1 [0]"),
-                                                (44, 4, "1 [0]")))],
+    # Case fans 1 to 3 with their alarms, no case fan 4; the bus fans' speeds are not among the calls kept.
+    "C92": [("IxaGetHardwareValue(61,", FAN_READS, [call for fan in range(3) for call in (
+        "IxaGetHardwareValue(%d, 2) = 1 [0]" % (6 + fan), "IxaGetAlarm(%d, 4) = 1 [0]" % (4 + fan))] +
+        reads("IxaGetAlarm", *((selector, 4, "1 [0]") for selector in range(41, 45))))],
     "P93": [("IxaGetHardwareValue(61,", ("IxaGetHardwareValue(9,", "IxaGetAlarm(7,"), []),
             (None, (), [])],
     "C90 faults": [(None, (), DVI_PANEL_0 + ["IxaGetFactoryValue(19, 256) = 0 [31]"] +
