@@ -8,7 +8,14 @@
 #include "groups/host/voltages_group.h"
 #include "groups/platform/cpu_group.h"
 #include "groups/platform/cpu_board_group.h"
+#include "groups/platform/dvi_group.h"
+#include "groups/modules/bus_unit_group.h"
+#include "groups/modules/display_link_group.h"
+#include "groups/modules/fan_kits_group.h"
+#include "groups/modules/if_boards_group.h"
+#include "groups/modules/io_board_group.h"
 #include "groups/modules/memory_group.h"
+#include "groups/modules/slide_in_drives_group.h"
 
 namespace kv {
 namespace {
@@ -31,7 +38,7 @@ const GroupFactory kSequenceA[] = {
     Make<CTestOpCtrls>,  // CTestOpCtrls
     Make<CTestGeneral>,  // CTestGeneral
     Make<CTestVoltages>,  // CTestVoltages
-    nullptr,        // CTestDVI
+    Make<CTestDVI>,  // CTestDVI
 };
 
 const GroupFactory kSequenceB[] = {
@@ -44,15 +51,15 @@ const GroupFactory kSequenceB[] = {
     Make<CTestCPU>,  // CTestCPU
     Make<CTestMemory>,  // CTestMemory
     Make<CTestOpCtrls>,  // CTestOpCtrls
-    nullptr,        // CTestBusUnit
-    nullptr,        // CTestDrive
-    nullptr,        // CTestFanKit
-    nullptr,        // CTestIF
-    nullptr,        // CTestIO
+    Make<CTestBusUnit>,  // CTestBusUnit
+    Make<CTestDrive>,  // CTestDrive
+    Make<CTestFanKit>,  // CTestFanKit
+    Make<CTestIF>,  // CTestIF
+    Make<CTestIO>,  // CTestIO
     nullptr,        // CTestUPS
-    nullptr,        // CTestDisplayLink
+    Make<CTestDisplayLink>,  // CTestDisplayLink
     nullptr,        // CTestPanel
-    nullptr,        // CTestDVI
+    Make<CTestDVI>,  // CTestDVI
 };
 
 const int kSequenceACount = static_cast<int>(sizeof kSequenceA / sizeof kSequenceA[0]);

@@ -72,6 +72,10 @@ protected:
     ReportWriter& Writer() { return *m_writer; }
 
     // ---- Module data blocks (module_blocks.cpp) ----
+    // A module is fitted when its presence value (IxaGetHardwareValue, 4 bytes) can
+    // be read and is nonzero; a missing entry point or a failed read means absent.
+    bool IsModulePresent(UINT presenceSelector);
+
     // Each block writes Test elements only, into the category or subcategory the
     // caller has opened. Failed reads become "Failed" tests with the system error
     // text; a missing entry point counts as a failed call.
@@ -108,6 +112,9 @@ protected:
     // left out, its label number is not reused.
     void WriteSensorTemperatures(UINT temperatureSelector, UINT alarmSelector = kNoAlarmSelector);
     void WriteSensorTemperatures(const ModuleSensors& sensors);
+    // The same sensors below a subcategory that is opened once, just before the
+    // first sensor that can be read; with no readable sensor it is not opened.
+    void WriteSensorTemperatures(const ModuleSensors& sensors, const wchar_t* subCategory);
     // One sensor: nothing at all when the temperature cannot be read; "Alarm" when
     // the alarm flag (kNoAlarmSelector: none read) is nonzero.
     void WriteSensorTemperature(UINT temperatureSelector, UINT alarmSelector, const wchar_t* label,
@@ -118,8 +125,17 @@ protected:
 
 private:
     // ---- Module data blocks: helpers ----
+    struct SensorReading {
+        signed char degrees = 0;
+        UINT32 alarm = 0;
+    };
+
     void BeginFactoryTest(const FactorySettingsForm& form, size_t item);
     void WriteCounter16(const wchar_t* label, UINT selector);
+    // False when the temperature cannot be read; a failed alarm read counts as no alarm.
+    bool ReadSensor(UINT temperatureSelector, UINT alarmSelector, SensorReading& reading);
+    void WriteSensorTest(const wchar_t* label, const wchar_t* description, const SensorReading& reading);
+    void WriteSensors(UINT temperatureSelector, UINT alarmSelector, const wchar_t* subCategory);
 };
 
 }  // namespace kv

@@ -216,6 +216,13 @@ ReadResult ReadFactoryItem(const DeviceInterface& device, const FactoryItem& ite
 
 }  // namespace
 
+bool CTest::IsModulePresent(UINT presenceSelector)
+{
+    const ixa::SelectorRead read = m_device.IxaGetHardwareValue;
+    UINT32 present = 0;
+    return read && read(presenceSelector, &present, sizeof present) && present != 0;
+}
+
 void CTest::BeginFactoryTest(const FactorySettingsForm& form, size_t item)
 {
     switch (form.labels) {
@@ -393,37 +400,65 @@ void CTest::WriteFirmwareInfo(const ModuleFirmware& firmware)
     WriteFirmwareInfo(firmware.versionSelector, firmware.bootAreaSelector);
 }
 
+bool CTest::ReadSensor(UINT temperatureSelector, UINT alarmSelector, SensorReading& reading)
+{
+    const ixa::SelectorRead readTemperature = m_device.IxaGetTemperature;
+    reading = SensorReading();
+    if (!readTemperature || !readTemperature(temperatureSelector, &reading.degrees, sizeof reading.degrees))
+        return false;
+
+    const ixa::SelectorRead readAlarm = m_device.IxaGetAlarm;
+    if (alarmSelector == kNoAlarmSelector || !readAlarm)
+        return true;
+    if (!readAlarm(alarmSelector, &reading.alarm, sizeof reading.alarm))
+        reading.alarm = 0;
+    return true;
+}
+
+void CTest::WriteSensorTest(const wchar_t* label, const wchar_t* description, const SensorReading& reading)
+{
+    m_writer->BeginTest(label, description ? description : kNoDescription);
+    m_writer->WriteResult(Format(L"%d", static_cast<int>(reading.degrees)).c_str(),
+                          reading.alarm != 0 ? kAlarm : kPassed, kFmtDegreeCentigrade);
+    m_writer->EndTest();
+}
+
 void CTest::WriteSensorTemperature(UINT temperatureSelector, UINT alarmSelector, const wchar_t* label,
                                    const wchar_t* description)
 {
-    const ixa::SelectorRead readTemperature = m_device.IxaGetTemperature;
-    signed char degrees = 0;
-    if (!readTemperature || !readTemperature(temperatureSelector, &degrees, sizeof degrees))
-        return;
+    SensorReading reading;
+    if (ReadSensor(temperatureSelector, alarmSelector, reading))
+        WriteSensorTest(label, description, reading);
+}
 
-    UINT32 alarm = 0;
-    const ixa::SelectorRead readAlarm = m_device.IxaGetAlarm;
-    if (alarmSelector != kNoAlarmSelector && readAlarm && !readAlarm(alarmSelector, &alarm, sizeof alarm))
-        alarm = 0;
-
-    m_writer->BeginTest(label, description ? description : kNoDescription);
-    m_writer->WriteResult(Format(L"%d", static_cast<int>(degrees)).c_str(), alarm != 0 ? kAlarm : kPassed,
-                          kFmtDegreeCentigrade);
-    m_writer->EndTest();
+void CTest::WriteSensors(UINT temperatureSelector, UINT alarmSelector, const wchar_t* subCategory)
+{
+    for (UINT sensor = 0; sensor < 4; ++sensor) {
+        const UINT alarm = alarmSelector == kNoAlarmSelector ? kNoAlarmSelector : alarmSelector + sensor;
+        SensorReading reading;
+        if (!ReadSensor(temperatureSelector + sensor, alarm, reading))
+            continue;
+        if (subCategory) {
+            m_writer->BeginSubCategory(subCategory);
+            subCategory = nullptr;
+        }
+        WriteSensorTest(Format(L"Sensor %u", sensor + 1).c_str(), kNoDescription, reading);
+    }
 }
 
 void CTest::WriteSensorTemperatures(UINT temperatureSelector, UINT alarmSelector)
 {
-    for (UINT sensor = 0; sensor < 4; ++sensor) {
-        const UINT alarm = alarmSelector == kNoAlarmSelector ? kNoAlarmSelector : alarmSelector + sensor;
-        WriteSensorTemperature(temperatureSelector + sensor, alarm, Format(L"Sensor %u", sensor + 1).c_str(),
-                               kNoDescription);
-    }
+    WriteSensors(temperatureSelector, alarmSelector, nullptr);
 }
 
 void CTest::WriteSensorTemperatures(const ModuleSensors& sensors)
 {
-    WriteSensorTemperatures(sensors.temperatureSelector, sensors.alarmSelector);
+    WriteSensors(sensors.temperatureSelector, sensors.alarmSelector, nullptr);
+}
+
+void CTest::WriteSensorTemperatures(const ModuleSensors& sensors, const wchar_t* subCategory)
+{
+    WriteSensors(sensors.temperatureSelector, sensors.alarmSelector, subCategory);
 }
 
 }  // namespace kv

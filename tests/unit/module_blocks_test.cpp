@@ -18,6 +18,7 @@ class BlockGroup : public CTest {
 public:
     using CTest::CTest;
     void RunTests() override {}
+    using CTest::IsModulePresent;
     using CTest::WriteFactorySettings;
     using CTest::WriteFirmwareInfo;
     using CTest::WriteSensorTemperature;
@@ -581,6 +582,100 @@ TEST_F(ModuleBlocks, SensorsWithoutTemperatureEntryPointWriteNothing)
     group->Device().IxaGetTemperature = nullptr;
     group->WriteSensorTemperatures(kCpuBoardSensors);
     EXPECT_TRUE(Lines().empty());
+}
+
+// 512 bytes of wide text without a terminator.
+std::string UnterminatedText(const char* character)
+{
+    std::string hex;
+    for (int i = 0; i < 256; ++i)
+        hex += std::string(i ? " " : "") + character + " 00";
+    return R"({"hex": ")" + hex + R"("})";
+}
+
+TEST_F(ModuleBlocks, TextsFillingTheWholeBufferEndWithIt)
+{
+    auto group = Group(R"({"IxaGetFactoryValue": {"93": )" + UnterminatedText("41") +
+                       R"(}, "IxaGetFactoryStringW": {"89": )" + UnterminatedText("42") +
+                       R"(}, "IxaGetFirmwareStringW": {"24": )" + UnterminatedText("43") + "}}");
+    group->WriteFactorySettings(kBusUnitSelectors, L"Complete factory settings of bus unit.");
+    group->WriteFirmwareInfo(kDisplayLinkFirmware);
+
+    const std::vector<std::wstring> lines = Lines();
+    ASSERT_EQ(84u, lines.size());
+    const auto result = [](wchar_t c) { return kT7 + L"<TestResult Format=\"String\">" + std::wstring(256, c) +
+                                               L"</TestResult>"; };
+    EXPECT_EQ(result(L'A'), lines[4]);    // Version
+    EXPECT_EQ(result(L'B'), lines[53]);   // Serial number
+    EXPECT_EQ(result(L'C'), lines[74]);   // FPGA firmware version
+}
+
+TEST_F(ModuleBlocks, SensorSubCategoryOpensBeforeTheFirstReadableSensorOnly)
+{
+    auto group = Group(R"({"IxaGetTemperature": {"28": {"i8": -3}, "30": {"u8": 41}},
+                           "IxaGetAlarm": {"default": {"u32": 1}}})");
+    group->WriteSensorTemperatures(kIfBoardSensors, L"Temperatures");
+    group->WriteSensorTemperatures(ModuleSensors{40, kNoAlarmSelector}, L"Never opened");
+
+    std::vector<std::wstring> expected = {L"\t\t\t<SubCategory>",
+                                          L"\t\t\t\t<SubCategoryName>Temperatures</SubCategoryName>"};
+    Append(expected, TestLines(L"Sensor 2", L"", 1, L"-3", L"DegreeCentigrade"));
+    Append(expected, TestLines(L"Sensor 4", L"", 2, L"41", L"DegreeCentigrade"));
+    EXPECT_EQ(expected, Lines());
+    EXPECT_EQ(1, m_writer.subCategoryOpen);
+    EXPECT_EQ(8u, Calls("IxaGetTemperature").size());
+    EXPECT_TRUE(Calls("IxaGetAlarm").empty());
+}
+
+TEST_F(ModuleBlocks, ModuleIsPresentOnlyWhenItsValueReadsNonzero)
+{
+    auto group = Group(R"({"IxaGetHardwareValue": {"57": {"u32": 2}, "59": {"u32": 0}, "61": {"error": 31},
+                           "62": {"u16": 1}}})");
+    EXPECT_TRUE(group->IsModulePresent(57));
+    EXPECT_FALSE(group->IsModulePresent(59));
+    EXPECT_FALSE(group->IsModulePresent(61));
+    EXPECT_FALSE(group->IsModulePresent(62));  // a 2-byte answer to the 4-byte read fails
+    const std::vector<std::string> calls = {
+        "IxaGetHardwareValue(57, 4) = 1 [0]", "IxaGetHardwareValue(59, 4) = 1 [0]",
+        "IxaGetHardwareValue(61, 4) = 0 [31]", "IxaGetHardwareValue(62, 4) = 0 [87]"};
+    EXPECT_EQ(calls, Calls("IxaGetHardwareValue"));
+    group->Device().IxaGetHardwareValue = nullptr;
+    EXPECT_FALSE(group->IsModulePresent(57));
+}
+
+// The raw-data sizes of the modules: trailing FF bytes beyond the first 256 are
+// summarised, never the first 256 themselves.
+struct RawDataCase {
+    size_t size;
+    size_t trailingFF;
+    size_t shown;
+    const wchar_t* remark;  // null: none
+};
+
+const RawDataCase kRawDataCases[] = {
+    {256, 100, 256, nullptr},
+    {384, 100, 284, L"(remaining 100 bytes are FF)"},
+    {384, 200, 256, L"(remaining 128 bytes are FF)"},
+    {512, 0, 512, nullptr},
+    {512, 255, 257, L"(remaining 255 bytes are FF)"},
+    {512, 300, 256, L"(remaining 256 bytes are FF)"},
+    {1024, 10, 1014, L"(remaining 10 bytes are FF)"},
+    {1024, 1000, 256, L"(remaining 768 bytes are FF)"},
+};
+
+TEST(ModuleRawData, DumpsOfTheModuleSizesKeepTheFirst256Bytes)
+{
+    for (const RawDataCase& c : kRawDataCases) {
+        SCOPED_TRACE(std::to_string(c.size) + " bytes, " + std::to_string(c.trailingFF) + " FF");
+        std::vector<unsigned char> bytes(c.size - c.trailingFF, 0x3C);
+        bytes.resize(c.size, 0xFF);
+        std::wstring text;
+        FormatRawData(bytes.data(), bytes.size(), text);
+        std::wstring expected = Dump(std::vector<unsigned char>(bytes.begin(), bytes.begin() + c.shown));
+        if (c.remark)
+            expected += std::wstring(L"\r\n") + c.remark;
+        EXPECT_EQ(expected, text);
+    }
 }
 
 }  // namespace
