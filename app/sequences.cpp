@@ -8,6 +8,7 @@
 #include "groups/host/voltages_group.h"
 #include "groups/platform/cpu_group.h"
 #include "groups/platform/cpu_board_group.h"
+#include "groups/platform/drivers_tools_group.h"
 #include "groups/modules/memory_group.h"
 
 namespace kv {
@@ -22,7 +23,7 @@ std::unique_ptr<CTest> Make(ReportWriter* writer)
 // A null entry keeps a group's place (and its progress step) until the group exists.
 const GroupFactory kSequenceA[] = {
     Make<CTestOS>,  // CTestOS
-    nullptr,        // CTestKvDriversAndTools
+    Make<CTestKvDriversAndTools>,  // CTestKvDriversAndTools
     Make<CTestBios>,  // CTestBios
     Make<CTestCPU>,  // CTestCPU
     Make<CTestMemory>,  // CTestMemory
@@ -36,7 +37,7 @@ const GroupFactory kSequenceA[] = {
 
 const GroupFactory kSequenceB[] = {
     Make<CTestOS>,  // CTestOS
-    nullptr,        // CTestKvDriversAndTools
+    Make<CTestKvDriversAndTools>,  // CTestKvDriversAndTools
     Make<CTestBios>,  // CTestBios
     Make<CTestGeneral>,  // CTestGeneral
     nullptr,        // CTestSystemUnit
