@@ -9,6 +9,7 @@
 #include "groups/platform/cpu_group.h"
 #include "groups/platform/cpu_board_group.h"
 #include "groups/platform/drivers_tools_group.h"
+#include "groups/platform/ups_group.h"
 #include "groups/modules/memory_group.h"
 
 namespace kv {
@@ -28,7 +29,7 @@ const GroupFactory kSequenceA[] = {
     Make<CTestCPU>,  // CTestCPU
     Make<CTestMemory>,  // CTestMemory
     Make<CTestFanValues>,  // CTestFanValues
-    nullptr,        // CTestUPS
+    Make<CTestUPS>,  // CTestUPS
     Make<CTestOpCtrls>,  // CTestOpCtrls
     Make<CTestGeneral>,  // CTestGeneral
     Make<CTestVoltages>,  // CTestVoltages
@@ -50,7 +51,7 @@ const GroupFactory kSequenceB[] = {
     nullptr,        // CTestFanKit
     nullptr,        // CTestIF
     nullptr,        // CTestIO
-    nullptr,        // CTestUPS
+    Make<CTestUPS>,  // CTestUPS
     nullptr,        // CTestDisplayLink
     nullptr,        // CTestPanel
     nullptr,        // CTestDVI
