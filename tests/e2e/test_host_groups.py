@@ -7,7 +7,6 @@ expected lines then check the numbering as well as every text and verdict.
 """
 
 import glob
-import json
 import os
 import unittest
 
@@ -16,7 +15,7 @@ from host_groups import (BIOS, BIOS_KEY, FAN_SETTINGS, GENERAL, IXA_KEY, KEY_LAY
                          bios_group, calls_with, device, error, expected_groups, failed, failed_control, fan_group,
                          general_group, na_control, not_available, op_ctrls_group, read, volatile_key,
                          voltages_group)
-from kvtest import PROFILES_DIR, TAB, ScanTestCase, escape, test_block
+from kvtest import PROFILES_DIR, TAB, ScanTestCase, escape, load_profile, test_block
 
 
 class HostGroupsTestCase(ScanTestCase):
@@ -292,8 +291,7 @@ class EveryDeviceModelTest(HostGroupsTestCase):
         paths = sorted(glob.glob(os.path.join(PROFILES_DIR, "*.json")))
         self.assertTrue(paths)
         for path in paths:
-            with open(path, encoding="utf-8-sig") as f:
-                profile = json.load(f)
+            profile = load_profile(os.path.basename(path))
             ok, device_type, _ = read(profile, "IxaGetDeviceType", None, 4)
             if ok and device_type == 22:
                 continue  # refused at start-up: no report at all
