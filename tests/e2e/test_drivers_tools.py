@@ -37,14 +37,14 @@ class DriversAndToolsTest(ScanTestCase):
         self.system = system_directory()
         self.drivers = self.system + "\\Drivers"
 
-    def scan_with(self, keys, files, modified=MODIFIED_AT):
+    def scan_with(self, keys, files, modified=MODIFIED_AT, profile=None):
         """One scan with these registry keys and files ({path: content or (content, size)}); the files' sizes."""
         registry(self, keys)
         sizes = {}
         for path, content in files.items():
             content, size = content if isinstance(content, tuple) else (content, None)
             sizes[path] = put_file(self, path, content, size, modified)
-        scan = self.scan(folder=self.folder)
+        scan = self.scan(profile, folder=self.folder)
         # Off the system directory at once: a KvIxa.dll there would be loaded by any scan without its own.
         self.doCleanups()
         return scan, sizes
@@ -55,11 +55,12 @@ class DriversAndToolsTest(ScanTestCase):
                        for name, product_info, files in products]
         self.assertLines(group_lines(scan, GROUP, DESCRIPTION, categories), scan.group(GROUP))
 
-    def test_nothing_installed_gives_the_fallback_version_and_the_two_files_always_listed(self):
+    def test_second_group_in_both_sequences_with_the_fallback_version_when_nothing_is_installed(self):
         wrong_types = {IXA_DRIVER: {"Version": dword(1), "InstallPath": dword(2)}}
-        for keys in ({}, wrong_types):
-            with self.subTest(keys=keys):
-                scan, _ = self.scan_with(keys, {})
+        for profile, keys in (("corvabox-c90.json", {}), ("corvabox-c94.json", wrong_types)):
+            with self.subTest(profile=profile):
+                scan, _ = self.scan_with(keys, {}, profile=profile)
+                self.assertEqual(GROUP, scan.groups()[1])
                 self.assertGroup(scan, ([("Setup version", "Not available", "String", "Failed")], [
                     ("KvDeviceDesk.cpl", missing(self.system + "\\KvDeviceDesk.cpl")),
                     ("KvIxa.dll", missing(self.system + "\\KvIxa.dll"))]))
