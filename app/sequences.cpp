@@ -8,7 +8,9 @@
 #include "groups/host/voltages_group.h"
 #include "groups/platform/cpu_group.h"
 #include "groups/platform/cpu_board_group.h"
+#include "groups/platform/drivers_tools_group.h"
 #include "groups/platform/dvi_group.h"
+#include "groups/platform/ups_group.h"
 #include "groups/modules/bus_unit_group.h"
 #include "groups/modules/display_link_group.h"
 #include "groups/modules/fan_kits_group.h"
@@ -29,12 +31,12 @@ std::unique_ptr<CTest> Make(ReportWriter* writer)
 // A null entry keeps a group's place (and its progress step) until the group exists.
 const GroupFactory kSequenceA[] = {
     Make<CTestOS>,  // CTestOS
-    nullptr,        // CTestKvDriversAndTools
+    Make<CTestKvDriversAndTools>,  // CTestKvDriversAndTools
     Make<CTestBios>,  // CTestBios
     Make<CTestCPU>,  // CTestCPU
     Make<CTestMemory>,  // CTestMemory
     Make<CTestFanValues>,  // CTestFanValues
-    nullptr,        // CTestUPS
+    Make<CTestUPS>,  // CTestUPS
     Make<CTestOpCtrls>,  // CTestOpCtrls
     Make<CTestGeneral>,  // CTestGeneral
     Make<CTestVoltages>,  // CTestVoltages
@@ -43,7 +45,7 @@ const GroupFactory kSequenceA[] = {
 
 const GroupFactory kSequenceB[] = {
     Make<CTestOS>,  // CTestOS
-    nullptr,        // CTestKvDriversAndTools
+    Make<CTestKvDriversAndTools>,  // CTestKvDriversAndTools
     Make<CTestBios>,  // CTestBios
     Make<CTestGeneral>,  // CTestGeneral
     nullptr,        // CTestSystemUnit
@@ -56,7 +58,7 @@ const GroupFactory kSequenceB[] = {
     Make<CTestFanKit>,  // CTestFanKit
     Make<CTestIF>,  // CTestIF
     Make<CTestIO>,  // CTestIO
-    nullptr,        // CTestUPS
+    Make<CTestUPS>,  // CTestUPS
     Make<CTestDisplayLink>,  // CTestDisplayLink
     nullptr,        // CTestPanel
     Make<CTestDVI>,  // CTestDVI

@@ -203,9 +203,33 @@ def group_end(subcategory_open=True):
     return lines + [TAB * 2 + "</Category>", TAB + "</TestGroup>"]
 
 
+# Entry points whose member is the answer itself: a profile that builds on another replaces them whole.
+DIRECT_ANSWERS = {
+    "IxaGetDeviceType", "IxaGetKeyCfgState", "IxaGetKeyLayer", "IxaGetKeyLayerMode", "IxaGetUserSerialId",
+    "IxaGetLedCount", "IxaGetKeyCount", "IxaAreKeysEnabled", "IxaGetPanelLockTime", "IxaGetDisplayBrightness",
+    "IxaGetDisplayDefaultBrightness", "IxaGetDisplayEqualizer", "IxaGetKeyMatrix", "IxaGetKeySwitches",
+    "IxaIsWmiEnabled", "IxaGetUserLed", "IxaGetUserlogoValue", "IxaGetUserlogoStringW", "IxaGetDisplayType",
+    "IxaGetDisplayFactoryBrightness", "IxaGetDisplayContrast", "IxaGetDisplayDefaultContrast",
+    "IxaGetDisplayFactoryContrast"}
+
+
 def load_profile(name):
+    """A shipped profile with its "base" applied as the simulated library applies it."""
     with open(os.path.join(PROFILES_DIR, name), encoding="utf-8") as f:
-        return json.load(f)
+        profile = json.load(f)
+    base = profile.pop("base", None)
+    if base is None:
+        return profile
+    merged = load_profile("corvabox-c90.json" if base == "builtin" else base)
+    for entry, answers in profile.items():
+        if answers is None:
+            merged.pop(entry, None)
+        elif entry.startswith("_") or entry in DIRECT_ANSWERS or entry not in merged:
+            merged[entry] = answers
+        else:
+            merged[entry].update(answers)
+            merged[entry] = {key: answer for key, answer in merged[entry].items() if answer is not None}
+    return merged
 
 
 class ScanTestCase(unittest.TestCase):

@@ -1,12 +1,14 @@
 /* Creates and deletes registry keys below HKLM\HARDWARE for the end-to-end tests.
    That key is volatile and a lasting key cannot live below it, so reg.exe and
-   regedit cannot create keys there; a volatile key made here can. */
+   regedit cannot create keys there; a volatile key made here can. It also writes a
+   REG_SZ without a terminating NUL, which reg.exe always adds. */
 #include <windows.h>
 #include <string.h>
 #include <wchar.h>
 
 /* volatile_key set <key below HKLM> <value name> sz <text>
    volatile_key set <key below HKLM> <value name> binary <hex digits>
+   volatile_key set <key below HKLM> <value name> rawsz <hex digits>   (a REG_SZ of exactly these bytes, no NUL added)
    volatile_key delete <key below HKLM> */
 static int HexDigit(wchar_t c)
 {
@@ -33,8 +35,8 @@ int wmain(int argc, wchar_t** argv)
         if (size > sizeof data)
             return ERROR_INVALID_PARAMETER;
         memcpy(data, argv[5], size);
-    } else if (wcscmp(argv[4], L"binary") == 0) {
-        type = REG_BINARY;
+    } else if (wcscmp(argv[4], L"binary") == 0 || wcscmp(argv[4], L"rawsz") == 0) {
+        type = wcscmp(argv[4], L"binary") == 0 ? REG_BINARY : REG_SZ;
         size = (DWORD)(wcslen(argv[5]) / 2);
         if (size > sizeof data)
             return ERROR_INVALID_PARAMETER;
