@@ -165,7 +165,8 @@ class ShippedProfilesTest(UpsTestCase):
                           "IxaGetHardwareValue(31, 4) = 1 [0]"],
                          calls_of(scan, "IxaGetHardwareValue(31,", "IxaGetFirmwareStringW(25,"))
         self.assertEqual(["IxaGetStatisticsValue(18, 4) = 0 [87]", "IxaGetStatisticsValue(18, 2) = 1 [0]",
-                          "IxaGetStatisticsValue(19, 4) = 1 [0]"], scan.calls("IxaGetStatisticsValue"))
+                          "IxaGetStatisticsValue(19, 4) = 1 [0]"],
+                         calls_of(scan, "IxaGetStatisticsValue(18,", "IxaGetStatisticsValue(19,"))
 
     def test_zelo_and_zelos_of_the_module_family(self):
         zelo = dict(ZELO, **{
@@ -293,7 +294,8 @@ class ZelosTest(UpsTestCase):
                                               IxaGetStatisticsValue={"18": error(87), "19": error(5)}))
         self.assertUps(scan, dict(ZELOS, Statistics=[failed("On-battery cycles", 87), failed("On-battery hours", 5)]))
         self.assertEqual(["IxaGetStatisticsValue(18, 4) = 0 [87]", "IxaGetStatisticsValue(18, 2) = 0 [87]",
-                          "IxaGetStatisticsValue(19, 4) = 0 [5]"], scan.calls("IxaGetStatisticsValue"))
+                          "IxaGetStatisticsValue(19, 4) = 0 [5]"],
+                         calls_of(scan, "IxaGetStatisticsValue(18,", "IxaGetStatisticsValue(19,"))
 
 
 class SystemSettingsTest(UpsTestCase):
