@@ -9,6 +9,10 @@
 #include "groups/platform/cpu_group.h"
 #include "groups/platform/cpu_board_group.h"
 #include "groups/modules/memory_group.h"
+#include "groups/units/panel_module_group.h"
+#include "groups/units/panels_group.h"
+#include "groups/units/pc_module_group.h"
+#include "groups/units/system_unit_group.h"
 
 namespace kv {
 namespace {
@@ -39,7 +43,7 @@ const GroupFactory kSequenceB[] = {
     nullptr,        // CTestKvDriversAndTools
     Make<CTestBios>,  // CTestBios
     Make<CTestGeneral>,  // CTestGeneral
-    nullptr,        // CTestSystemUnit
+    Make<CTestSystemUnit>,  // CTestSystemUnit
     Make<CTestCPUBoard>,  // CTestCPUBoard
     Make<CTestCPU>,  // CTestCPU
     Make<CTestMemory>,  // CTestMemory
@@ -51,7 +55,7 @@ const GroupFactory kSequenceB[] = {
     nullptr,        // CTestIO
     nullptr,        // CTestUPS
     nullptr,        // CTestDisplayLink
-    nullptr,        // CTestPanel
+    Make<CTestPanel>,  // CTestPanel
     nullptr,        // CTestDVI
 };
 
@@ -73,8 +77,14 @@ const Sequence& SequenceB()
     return sequence;
 }
 
-std::unique_ptr<CTest> MakePcModule(ReportWriter*, BYTE) { return nullptr; }
+std::unique_ptr<CTest> MakePcModule(ReportWriter* writer, BYTE module)
+{
+    return std::make_unique<CTestPcModule>(writer, module);
+}
 
-std::unique_ptr<CTest> MakePanelModule(ReportWriter*, BYTE, BYTE) { return nullptr; }
+std::unique_ptr<CTest> MakePanelModule(ReportWriter* writer, BYTE panel, BYTE module)
+{
+    return std::make_unique<CTestPanelModule>(writer, panel, module);
+}
 
 }  // namespace kv
