@@ -37,18 +37,20 @@ struct OptionalSubCategory {
 };
 
 // The subcategories between "Status" and "Display Settings", in report order.
-//                                                                  index 0                        1 to 14   15
+const TypeSet kLocalPanelTypes = Types({15, 16, 17, 22});  // panel 0 without link, factory settings, temperature, fan
+const TypeSet kPanel15Types = Types({19, 21});             // panel 15 with factory settings, counters, temperature
+//                                                  index 0                    1 to 14   15
 const OptionalSubCategory kOptionalSubCategories[] = {
-    {L"Link", PanelPart::kLink, {Unless(Types({15, 16, 17, 22})), Always(), Never()}},
-    {L"Factory Settings", PanelPart::kFactorySettings, {Unless(Types({15, 16, 17, 22})), Always(), Only(Types({19, 21}))}},
-    {L"Statistics", PanelPart::kStatistics, {Unless(Types({22})), Always(), Only(Types({19, 21}))}},
-    {L"Temperature", PanelPart::kTemperature, {Unless(Types({15, 16, 17, 22})), Always(), Only(Types({19, 21}))}},
-    {L"Fans", PanelPart::kFans, {Unless(Types({15, 16, 17, 22})), Always(), Never()}},
+    {L"Link", PanelPart::kLink,                         {Unless(kLocalPanelTypes), Always(), Never()}},
+    {L"Factory Settings", PanelPart::kFactorySettings,  {Unless(kLocalPanelTypes), Always(), Only(kPanel15Types)}},
+    {L"Statistics", PanelPart::kStatistics,             {Unless(Types({22})),      Always(), Only(kPanel15Types)}},
+    {L"Temperature", PanelPart::kTemperature,           {Unless(kLocalPanelTypes), Always(), Only(kPanel15Types)}},
+    {L"Fans", PanelPart::kFans,                         {Unless(kLocalPanelTypes), Always(), Never()}},
 };
 
 // Tests inside "Display Settings" and "LEDs".
 const PanelRule kDisplayType = {Only(Types({15})), Never(), Never()};
-const PanelRule kEqualizer = {Unless(Types({15, 16, 17, 22})), Always(), Never()};
+const PanelRule kEqualizer = {Unless(kLocalPanelTypes), Always(), Never()};
 const PanelRule kFirstLedLayerOnly = {Only(Types({22})), Only(Types({22})), Only(Types({22}))};
 // The panel's own power-on counters precede the backlight counters.
 const PanelRule kPowerOnCounters = {Never(), Never(), Always()};

@@ -21,14 +21,14 @@ namespace {
 
 // ---- Device-type rules ----
 
-// Parts left out on these device types.
+// Sections of the group left out on these device types.
 const TypeSet kWithoutKmon = Types({22});
 const TypeSet kWithoutVdLink = Types({7, 13, 14, 15, 16, 17, 18, 19, 20, 21, 22});
 const TypeSet kWithoutFans = Types({15, 16, 17, 18, 19, 20, 21, 22});
 const TypeSet kWithoutSwitches = Types({6, 7, 16, 18, 19, 20, 21, 22});
 const TypeSet kWithoutBattery = Types({20, 21, 22});
 
-// Parts only these device types have.
+// Sections only these device types have.
 const TypeSet kWithOptimizedId = Types({6, 7});
 const TypeSet kWithLargeRawData = Types({15, 16, 17, 18, 19, 20, 21});  // 2048 bytes, else 256
 const TypeSet kWithSensors = Types({15, 16, 17, 18, 19, 20, 21});       // sensors 1 to 4 instead of the board table

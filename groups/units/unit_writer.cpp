@@ -1,12 +1,10 @@
 #include "groups/units/unit_writer.h"
 
 #include "device/text_helpers.h"
+#include "groups/group_base.h"
 
 namespace kv {
 namespace {
-
-// String 261, the result of a value the device does not provide.
-const UINT kIdsNotAvailable = 261;
 
 // Whole hours of a float reading must fit the int they are written as.
 const float kHoursLimit = 2147483648.0f;  // 2^31
