@@ -3,7 +3,8 @@
 import unittest
 
 from kvtest import ScanTestCase, load_profile
-from unit_tables import cat, changed, dump, failed, na, ok, profile_bytes, render, selected, shown, sub, t
+from unit_tables import (cat, changed, dump, failed, group_calls, na, ok, profile_bytes, render, selected,
+                         selection_run, shown, sub, t)
 
 SYSTEM_UNIT = "System Unit"
 SU_DESCRIPTION = "Contains tests of system unit specific items like temperatures, factory settings or fan speeds."
@@ -232,16 +233,18 @@ class ModelTest(ScanTestCase):
                 scan = self.scan(profile=name)
                 self.assertLines(system_unit_group(scan, name), scan.group(SYSTEM_UNIT))
                 self.assertLines(panels_group(scan, MODEL_PANELS[name]), scan.group(PANELS))
-                self.assertEqual(["System Unit", "CPU Board"], scan.groups()[3:5])
-                self.assertEqual(PANELS, scan.groups()[-1])
+                groups = scan.groups()
+                at = groups.index(SYSTEM_UNIT)
+                self.assertEqual(["General", SYSTEM_UNIT, "CPU Board"], groups[at - 1:at + 2])
+                self.assertLess(groups.index("Operating controls"), groups.index(PANELS))
 
     def test_panels_are_searched_then_selected_again_from_the_first_present_one(self):
         scan = self.scan(profile="corvabox-c92.json")
-        self.assertEqual(["IxaSelectPanel(%d) = 1 [0]" % p for p in list(range(4)) + list(range(3, 16))],
-                         scan.calls("IxaSelectPanel"))
+        run = selection_run(scan.trace, ["IxaSelectPanel(%d) = 1 [0]" % p for p in list(range(4)) + list(range(3, 16))])
+        self.assertIsNotNone(run)
         # An unlinked panel: its presence and link state, nothing more.
         self.assertEqual(["IxaGetHardwareValue(12, 4) = 1 [0]", "IxaGetHardwareValue(13, 4) = 1 [0]"],
-                         between(scan.trace, "IxaSelectPanel(7) = 1 [0]", "IxaSelectPanel(8) = 1 [0]"))
+                         between(run, "IxaSelectPanel(7) = 1 [0]", "IxaSelectPanel(8) = 1 [0]"))
 
 
 class SystemUnitFaultTest(ScanTestCase):
@@ -264,11 +267,12 @@ class SystemUnitFaultTest(ScanTestCase):
             "Fan-on hours": None, "Sensor 1": ("-10", "DegreeCentigrade", "Alarm"), "Sensor 2": None,
             "CMOS battery state": ok("2", "Dec"), "Vbat": failed(87)}), scan.group(SYSTEM_UNIT))
         # The 16-bit retry follows error 87 only; a sensor that cannot be read has no alarm read.
+        calls = group_calls(scan, "IxaGetFirmwareStringW(27,")
         self.assertEqual(["IxaGetStatisticsValue(0, 4) = 0 [87]", "IxaGetStatisticsValue(0, 2) = 0 [87]",
                           "IxaGetStatisticsValue(1, 4) = 0 [1168]", "IxaGetStatisticsValue(2, 4) = 0 [87]",
-                          "IxaGetStatisticsValue(2, 2) = 0 [87]"], selected(scan, "IxaGetStatisticsValue", 0, 1, 2))
-        self.assertEqual([], selected(scan, "IxaGetAlarm", 32))
-        self.assertEqual([], selected(scan, "IxaGetFirmwareValue", 29))
+                          "IxaGetStatisticsValue(2, 2) = 0 [87]"], selected(calls, "IxaGetStatisticsValue", 0, 1, 2))
+        self.assertEqual([], selected(calls, "IxaGetAlarm", 32))
+        self.assertEqual([], selected(calls, "IxaGetFirmwareValue", 29))
 
 
     def test_table_model_with_failing_reads(self):
@@ -280,8 +284,9 @@ class SystemUnitFaultTest(ScanTestCase):
         self.assertLines(system_unit_group(scan, "corvabox-c20.json", firmware, {
             "Optimized ID": failed(1), "Power supply": failed(1168), "Board I/O": ("-10", "DegreeCentigrade", "Alarm"),
             "Case fan 2": None}), scan.group(SYSTEM_UNIT))
-        self.assertEqual([], selected(scan, "IxaGetFirmwareStringW", 24))
-        self.assertEqual([], selected(scan, "IxaGetAlarm", 1))
+        calls = group_calls(scan, "IxaGetFirmwareStringW(27,")
+        self.assertEqual([], selected(calls, "IxaGetFirmwareStringW", 24))
+        self.assertEqual([], selected(calls, "IxaGetAlarm", 1))
 
     def test_boot_area_other_than_1_vd_link_firmware_and_cmos_profile_failures(self):
         scan = self.scan(profile=changed(

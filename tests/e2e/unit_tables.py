@@ -8,7 +8,7 @@ from kvtest import TAB, category, escape, group_end, group_start, load_profile, 
 from test_cpu_board import dump
 
 __all__ = ["cat", "sub", "t", "ok", "na", "failed", "shown", "render", "dump", "selected", "profile_bytes",
-           "changed"]
+           "changed", "group_calls", "selection_run"]
 
 
 def cat(name, subcategory="CatUndef"):
@@ -73,11 +73,32 @@ def render(scan, name, description, rows, first_category=None, first_subcategory
     return [piece for line in lines for piece in line.split("\r\n")]
 
 
-def selected(scan, entry_point, *selectors):
-    """Traced calls of an entry point whose first argument is one of the selectors."""
+def selected(source, entry_point, *selectors):
+    """Calls of an entry point whose first argument is one of the selectors, in a scan or a list of trace lines."""
+    calls = source.calls(entry_point) if hasattr(source, "calls") else [
+        line for line in source if line.startswith(entry_point + "(")]
     prefixes = tuple("%s(%d," % (entry_point, s) for s in selectors) + tuple("%s(%d)" % (entry_point, s)
                                                                               for s in selectors)
-    return [call for call in scan.calls(entry_point) if call.startswith(prefixes)]
+    return [call for call in calls if call.startswith(prefixes)]
+
+
+def group_calls(scan, first_call):
+    """The calls of one group behind the device-type gate: from the device type read that opens it (the last one
+    before a call starting with first_call) up to the next group's device type read."""
+    trace = scan.trace
+    first = next(i for i, line in enumerate(trace) if line.startswith(first_call))
+    start = max(i for i in range(first) if trace[i].startswith("IxaGetDeviceType("))
+    end = next((i for i in range(first, len(trace)) if trace[i].startswith("IxaGetDeviceType(")), len(trace))
+    return trace[start:end]
+
+
+def selection_run(trace, expected):
+    """The trace from where the panel selections run exactly as expected, one after the other; None if nowhere."""
+    selections = [i for i, line in enumerate(trace) if line.startswith("IxaSelectPanel(")]
+    for k in range(len(selections) - len(expected) + 1):
+        if [trace[i] for i in selections[k:k + len(expected)]] == expected:
+            return trace[selections[k]:]
+    return None
 
 
 def profile_bytes(answer):
