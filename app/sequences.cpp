@@ -18,6 +18,10 @@
 #include "groups/modules/io_board_group.h"
 #include "groups/modules/memory_group.h"
 #include "groups/modules/slide_in_drives_group.h"
+#include "groups/units/panel_module_group.h"
+#include "groups/units/panels_group.h"
+#include "groups/units/pc_module_group.h"
+#include "groups/units/system_unit_group.h"
 
 namespace kv {
 namespace {
@@ -28,40 +32,42 @@ std::unique_ptr<CTest> Make(ReportWriter* writer)
     return std::make_unique<Group>(writer);
 }
 
-// A null entry keeps a group's place (and its progress step) until the group exists.
+// Running order = report order. Sequence A: devices whose library offers the
+// module entry points; its PC modules and panel modules follow the fixed part.
 const GroupFactory kSequenceA[] = {
-    Make<CTestOS>,  // CTestOS
-    Make<CTestKvDriversAndTools>,  // CTestKvDriversAndTools
-    Make<CTestBios>,  // CTestBios
-    Make<CTestCPU>,  // CTestCPU
-    Make<CTestMemory>,  // CTestMemory
-    Make<CTestFanValues>,  // CTestFanValues
-    Make<CTestUPS>,  // CTestUPS
-    Make<CTestOpCtrls>,  // CTestOpCtrls
-    Make<CTestGeneral>,  // CTestGeneral
-    Make<CTestVoltages>,  // CTestVoltages
-    Make<CTestDVI>,  // CTestDVI
+    Make<CTestOS>,                  //  1
+    Make<CTestKvDriversAndTools>,   //  2
+    Make<CTestBios>,                //  3
+    Make<CTestCPU>,                 //  4
+    Make<CTestMemory>,              //  5
+    Make<CTestFanValues>,           //  6
+    Make<CTestUPS>,                 //  7
+    Make<CTestOpCtrls>,             //  8
+    Make<CTestGeneral>,             //  9
+    Make<CTestVoltages>,            // 10
+    Make<CTestDVI>,                 // 11
 };
 
+// Sequence B: every other device.
 const GroupFactory kSequenceB[] = {
-    Make<CTestOS>,  // CTestOS
-    Make<CTestKvDriversAndTools>,  // CTestKvDriversAndTools
-    Make<CTestBios>,  // CTestBios
-    Make<CTestGeneral>,  // CTestGeneral
-    nullptr,        // CTestSystemUnit
-    Make<CTestCPUBoard>,  // CTestCPUBoard
-    Make<CTestCPU>,  // CTestCPU
-    Make<CTestMemory>,  // CTestMemory
-    Make<CTestOpCtrls>,  // CTestOpCtrls
-    Make<CTestBusUnit>,  // CTestBusUnit
-    Make<CTestDrive>,  // CTestDrive
-    Make<CTestFanKit>,  // CTestFanKit
-    Make<CTestIF>,  // CTestIF
-    Make<CTestIO>,  // CTestIO
-    Make<CTestUPS>,  // CTestUPS
-    Make<CTestDisplayLink>,  // CTestDisplayLink
-    nullptr,        // CTestPanel
-    Make<CTestDVI>,  // CTestDVI
+    Make<CTestOS>,                  //  1
+    Make<CTestKvDriversAndTools>,   //  2
+    Make<CTestBios>,                //  3
+    Make<CTestGeneral>,             //  4
+    Make<CTestSystemUnit>,          //  5
+    Make<CTestCPUBoard>,            //  6
+    Make<CTestCPU>,                 //  7
+    Make<CTestMemory>,              //  8
+    Make<CTestOpCtrls>,             //  9
+    Make<CTestBusUnit>,             // 10
+    Make<CTestDrive>,               // 11
+    Make<CTestFanKit>,              // 12
+    Make<CTestIF>,                  // 13
+    Make<CTestIO>,                  // 14
+    Make<CTestUPS>,                 // 15
+    Make<CTestDisplayLink>,         // 16
+    Make<CTestPanel>,               // 17
+    Make<CTestDVI>,                 // 18
 };
 
 const int kSequenceACount = static_cast<int>(sizeof kSequenceA / sizeof kSequenceA[0]);
@@ -82,8 +88,14 @@ const Sequence& SequenceB()
     return sequence;
 }
 
-std::unique_ptr<CTest> MakePcModule(ReportWriter*, BYTE) { return nullptr; }
+std::unique_ptr<CTest> MakePcModule(ReportWriter* writer, BYTE module)
+{
+    return std::make_unique<CTestPcModule>(writer, module);
+}
 
-std::unique_ptr<CTest> MakePanelModule(ReportWriter*, BYTE, BYTE) { return nullptr; }
+std::unique_ptr<CTest> MakePanelModule(ReportWriter* writer, BYTE panel, BYTE module)
+{
+    return std::make_unique<CTestPanelModule>(writer, panel, module);
+}
 
 }  // namespace kv

@@ -21,7 +21,7 @@ const Sequence& SequenceA();
 // Every other device.
 const Sequence& SequenceB();
 
-// Sequence A's module objects, one per module position (null while not available).
+// Sequence A's module objects, one per module position.
 std::unique_ptr<CTest> MakePcModule(ReportWriter* writer, BYTE module);
 std::unique_ptr<CTest> MakePanelModule(ReportWriter* writer, BYTE panel, BYTE module);
 
