@@ -256,7 +256,8 @@ SCENARIOS = [
     ("C92 variant", C92_VARIANT, lambda scan: c92(scan, variant=True)),
     ("C40", C40_DVI, lambda scan: {"DVI": dvi(scan, (1, ok("Yes", "YesNo"), dvi_settings(
         C40_DISPLAY, "1024x768", manufacturer="other")), (2, None, None))}),
-    ("P30", "panevox-p30.json", lambda scan: {"DVI": dvi(scan, (1, ok("No", "YesNo"), None))}),
+    ("P30", "panevox-p30.json", lambda scan: {"DVI": dvi(scan, (1, ok("Yes", "YesNo"), dvi_settings(
+        display(load_profile("panevox-p30.json"), "19"), "1280x800", manufacturer="other")))}),
 ]
 
 DVI_PANEL_0 = ["IxaSelectPanel(0) = 1 [0]", "IxaGetHardwareValue(13, 4) = 1 [0]"] * 2

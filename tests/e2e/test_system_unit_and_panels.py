@@ -75,11 +75,11 @@ MODELS = [("corvabox-c20.json", 6, "V1.02", "0000B061", "0002", "B2", "E9C201601
           ("corvabox-c90.json", 18, "V1.04", "0000B2F1", "0003", "C1", "E9C50172913", "KV-C90.2110-01",
            ("1287", "23541", "19876")),
           ("panevox-p91.json", 19, "V1.04", "0000B191", "0003", "C2", "E9P91177504", "KV-P91.2210-02",
-           ("1105", "18922", None)),
+           ("1105", "18922", "17190")),
           ("corvabox-c92.json", 20, "V1.04", "0000B201", "0001", "A0", "E9C92184410", "KV-C92.5010-00",
-           ("420", "6120", None)),
+           ("420", "6120", "9800")),
           ("panevox-p93.json", 21, "V1.04", "0000B211", "0001", "A0", "E9P93185572", "KV-P93.5210-00",
-           ("377", "5530", None))]
+           ("377", "5530", "3090"))]
 
 # The panels of each model: index, parts, changed results. Parts: L link, F factory settings, P the panel's own
 # power-on counters, S statistics, T temperature, N fan, D display type, E equalizer in manual mode with its
