@@ -193,12 +193,8 @@ public:
     {
         if (!m_error.empty())
             return code;
-        int line = Line();
-        if (m_stack.size() > 1 && line >= m_lastLine) {
-            const Frame& open = m_stack.size() > 2 ? m_stack[2] : m_stack[1];
-            m_error = L"line " + std::to_wstring(line) + L": the report ends inside " + Tag(open.name) +
-                      L" of line " + std::to_wstring(open.line) +
-                      L": the scan did not finish, or the file was cut short";
+        if (CutShort()) {
+            m_error = CutShortMessage();
             return code;
         }
         std::wstring reason = message ? message : L"";
@@ -207,7 +203,7 @@ public:
         int column = 0;
         if (m_locator)
             m_locator->getColumnNumber(&column);
-        m_error = L"line " + std::to_wstring(line) + L", column " + std::to_wstring(column) +
+        m_error = L"line " + std::to_wstring(Line()) + L", column " + std::to_wstring(column) +
                   L": the XML is damaged: " + reason;
         return code;
     }
@@ -242,8 +238,19 @@ private:
     HRESULT Fail(const std::wstring& message)
     {
         if (m_error.empty())
-            m_error = L"line " + std::to_wstring(Line()) + L": " + message;
+            m_error = CutShort() ? CutShortMessage() : L"line " + std::to_wstring(Line()) + L": " + message;
         return E_FAIL;
+    }
+
+    // A report the scan did not finish ends inside its elements, possibly halfway
+    // through a name: whatever goes wrong on its last line is that.
+    bool CutShort() const { return m_stack.size() > 1 && Line() >= m_lastLine; }
+
+    std::wstring CutShortMessage() const
+    {
+        const Frame& open = m_stack.size() > 2 ? m_stack[2] : m_stack[1];
+        return L"line " + std::to_wstring(Line()) + L": the report ends inside " + Tag(open.name) + L" of line " +
+               std::to_wstring(open.line) + L": the scan did not finish, or the file was cut short";
     }
 
     ReportGroup& CurrentGroup() { return m_report.groups.back(); }
