@@ -4,6 +4,8 @@
 
 #include <windows.h>
 
+#include <algorithm>
+
 namespace kvreport {
 namespace {
 
@@ -27,7 +29,15 @@ void Write(Stream stream, const std::wstring& text)
         return;
     DWORD written = 0;
     if (IsConsole(handle)) {
-        ::WriteConsoleW(handle, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
+        // Older consoles refuse one large write; pieces never split a surrogate pair.
+        const size_t kPiece = 8192;
+        for (size_t start = 0; start < text.size();) {
+            size_t length = std::min(kPiece, text.size() - start);
+            if (start + length < text.size() && IS_HIGH_SURROGATE(text[start + length - 1]))
+                --length;
+            ::WriteConsoleW(handle, text.data() + start, static_cast<DWORD>(length), &written, nullptr);
+            start += length;
+        }
         return;
     }
     std::string utf8 = ToUtf8(text);
