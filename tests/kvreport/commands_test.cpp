@@ -1,0 +1,254 @@
+// The pure parts of the commands: what diff finds, what redact replaces, how summary
+// orders and quotes, and that json is JSON.
+#include "report_builder.h"
+
+#include "tools/kvreport/command_line.h"
+#include "tools/kvreport/diff_command.h"
+#include "tools/kvreport/json_command.h"
+#include "tools/kvreport/redact_command.h"
+#include "tools/kvreport/summary_command.h"
+
+#include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+
+namespace kvreport {
+namespace {
+
+// The comparison's lines after the two "Old:" and "New:" lines and the blank one.
+std::vector<std::wstring> ChangeLines(const Report& before, const Report& after, double tolerance = 5)
+{
+    std::vector<std::wstring> lines = SplitLines(ComparisonText(before, after, CompareReports(before, after, tolerance)));
+    return std::vector<std::wstring>(lines.begin() + 3, lines.end());
+}
+
+TEST(Diff, MatchesTestsByNameNotByPlace)
+{
+    Report before = MakeReport({
+        {L"Panel", L"Factory A", L"CatUndef", L"Serial number", L"A-1"},
+        {L"Panel", L"Factory B", L"CatUndef", L"Serial number", L"B-1"},
+        {L"Panel", L"Sensors", L"CatUndef", L"Sensor", L"40", L"DegreeCentigrade"},
+        {L"Panel", L"Sensors", L"CatUndef", L"Sensor", L"41", L"DegreeCentigrade"},
+        {L"Panel", L"Sound", L"CatUndef", L"Volume", L"5", L"Dec"},
+        {L"Gone", L"CatUndef", L"CatUndef", L"Only", L"x"},
+    });
+    Report after = MakeReport({
+        {L"New", L"CatUndef", L"CatUndef", L"First", L"y"},
+        {L"New", L"CatUndef", L"CatUndef", L"Second", L"z"},
+        {L"Panel", L"Factory A", L"CatUndef", L"Serial number", L"A-1"},
+        {L"Panel", L"Factory B", L"CatUndef", L"Serial number", L"B-2"},
+        {L"Panel", L"Sensors", L"CatUndef", L"Sensor", L"40", L"DegreeCentigrade"},
+        {L"Panel", L"Sensors", L"CatUndef", L"Sensor", L"80", L"DegreeCentigrade", L"Alarm"},
+        {L"Panel", L"Sound", L"CatUndef", L"Loudness", L"5", L"Dec"},
+    });
+    std::vector<std::wstring> expected = {
+        L"Status changed (1):",
+        L"  Panel > Sensors > Sensor #2: Passed -> Alarm (41 \u00B0C -> 80 \u00B0C)",
+        L"",
+        L"Results changed (1):",
+        L"  Panel > Factory B > Serial number: B-1 -> B-2",
+        L"",
+        L"Tests added (1):",
+        L"  Panel > Sound > Loudness: 5",
+        L"",
+        L"Tests removed (1):",
+        L"  Panel > Sound > Volume: 5",
+        L"",
+        L"Groups added (1):",
+        L"  New: 2 tests",
+        L"",
+        L"Groups removed (1):",
+        L"  Gone: 1 test",
+        L"",
+        L"6 differences.",
+    };
+    EXPECT_EQ(expected, ChangeLines(before, after));
+}
+
+struct Drift {
+    const wchar_t* format;
+    const wchar_t* before;
+    const wchar_t* after;
+    double tolerance;
+    const wchar_t* line;  // null: within the tolerance
+};
+
+const Drift kDrifts[] = {
+    {L"DegreeCentigrade", L"47", L"49", 5, nullptr},
+    {L"DegreeCentigrade", L"47", L"50", 5, L"  P > T: 47 \u00B0C -> 50 \u00B0C (+3 \u00B0C)"},
+    {L"Volt", L"12.00", L"11.35", 5, L"  P > T: 12.00 V -> 11.35 V (-0.65 V)"},
+    {L"Rpm", L"0", L"100", 50, L"  P > T: 0 rpm -> 100 rpm (+100 rpm)"},
+    {L"Percent", L"13", L"18", 5, nullptr},
+    {L"Percent", L"13", L"19", 5, L"  P > T: 13% -> 19% (+6%)"},
+    {L"GigaByte", L"20.32", L"19.80", 5, nullptr},
+    {L"DegreeCentigrade", L"47", L"47.5", 0, L"  P > T: 47 \u00B0C -> 47.5 \u00B0C (+0.5 \u00B0C)"},
+};
+
+TEST(Diff, MeasuredValuesCountBeyondTheTolerance)
+{
+    for (const Drift& drift : kDrifts) {
+        Report before = MakeReport({{L"P", L"CatUndef", L"CatUndef", L"T", drift.before, drift.format}});
+        Report after = MakeReport({{L"P", L"CatUndef", L"CatUndef", L"T", drift.after, drift.format}});
+        std::vector<std::wstring> lines = ChangeLines(before, after, drift.tolerance);
+        if (!drift.line) {
+            EXPECT_EQ(std::vector<std::wstring>{L"No differences."}, lines) << drift.after;
+            continue;
+        }
+        ASSERT_EQ(4u, lines.size()) << drift.after;
+        EXPECT_EQ(drift.line, lines[1]);
+    }
+}
+
+TEST(Diff, WorseStatusesComeFirstAndHeaderChangesAreNamed)
+{
+    Report before = MakeReport({{L"P", L"A", L"CatUndef", L"Fixed", L"e", L"String", L"Failed"},
+                                {L"P", L"A", L"CatUndef", L"Broke", L"1"}});
+    Report after = MakeReport({{L"P", L"A", L"CatUndef", L"Fixed", L"1"},
+                               {L"P", L"A", L"CatUndef", L"Broke", L"e", L"String", L"Failed"}},
+                              L"Kavrol Panevox P50");
+    std::vector<std::wstring> expected = {
+        L"Header changed (1):",
+        L"  Device type: Kavrol Corvabox C90 -> Kavrol Panevox P50",
+        L"",
+        L"Status changed (2):",
+        L"  P > A > Broke: Passed -> Failed (1 -> e)",
+        L"  P > A > Fixed: Failed -> Passed (e -> 1)",
+        L"",
+        L"3 differences.",
+    };
+    EXPECT_EQ(expected, ChangeLines(before, after));
+}
+
+Report PrivateReport(const wchar_t* cpuSerial)
+{
+    Report report = MakeReport({
+        {L"Operating System", L"Registration Details", L"CatUndef", L"Registered owner", L"Jane Doe"},
+        {L"Operating System", L"Registration Details", L"CatUndef", L"Registered organization", L""},
+        {L"General", L"User Settings", L"User Serial ID", L"Value", L"00C90017h"},
+        {L"CPU Board", L"Factory Settings", L"CatUndef", L"Serial number", cpuSerial},
+        {L"CPU Board", L"Factory Settings", L"CatUndef", L"Raw data", L"\n00FF", L"Raw"},
+        {L"Slot", L"Factory Settings", L"CatUndef", L"Serial number", L"N/A"},
+        {L"Slot", L"Factory Settings", L"CatUndef", L"Model number", L"cannot", L"String", L"Failed"},
+        {L"Drives", L"CatUndef", L"CatUndef", L"Path", L"C:\\Users\\tech\\pc1.log on PC1 (jane doe)"},
+        {L"Drives", L"CatUndef", L"CatUndef", L"Raw data", L"\n0102", L"Raw"},
+    });
+    return report;
+}
+
+std::vector<std::wstring> Results(const Report& report)
+{
+    std::vector<std::wstring> results;
+    ForEachTest(report, [&](auto&, auto&, auto&, const ReportTest& test) { results.push_back(test.result); });
+    return results;
+}
+
+TEST(Redact, SameValueSamePlaceholderAcrossReports)
+{
+    Redactor redactor(0);
+    Report first = PrivateReport(L"E9D20177341");
+    Report second = PrivateReport(L"E9D20177999");
+    EXPECT_EQ(10, redactor.Redact(first));
+    EXPECT_EQ(10, redactor.Redact(second));
+    // Inside other results the values are found as whole words, in any case.
+    std::vector<std::wstring> expected = {L"Owner-1",   L"",       L"UserSerialID-1",
+                                          L"Serial-1",  L"RawData-1", L"N/A", L"cannot",
+                                          L"C:\\Users\\User-1\\Computer-1.log on Computer-1 (Owner-1)", L"\n0102"};
+    EXPECT_EQ(expected, Results(first));
+    expected[3] = L"Serial-2";
+    EXPECT_EQ(expected, Results(second));
+    EXPECT_EQ(L"Computer-1", second.header.computerName);
+    EXPECT_EQ(L"User-1", second.header.author);
+    EXPECT_EQ(L"Kavrol Inspectra V2.0 (redacted)", second.header.version);
+    redactor.Redact(second);
+    EXPECT_EQ(L"Kavrol Inspectra V2.0 (redacted)", second.header.version);
+}
+
+TEST(Redact, KeepLeavesTheNamedValues)
+{
+    unsigned keep = 0;
+    std::wstring error;
+    ASSERT_TRUE(ParseKeep({L"serial,raw", L"computer"}, keep, error));
+    Report report = PrivateReport(L"E9D20177341");
+    Redactor(keep).Redact(report);
+    std::vector<std::wstring> results = Results(report);
+    EXPECT_EQ(L"E9D20177341", results[3]);
+    EXPECT_EQ(L"\n00FF", results[4]);
+    EXPECT_EQ(L"C:\\Users\\User-1\\pc1.log on PC1 (Owner-1)", results[7]);
+    EXPECT_EQ(L"PC1", report.header.computerName);
+    EXPECT_FALSE(ParseKeep({L"serials"}, keep, error));
+    EXPECT_EQ(L"--keep knows computer, author, owner, organization, user-serial-id, serial and raw, not \"serials\"",
+              error);
+}
+
+SummaryRow Row(const wchar_t* path, int failed, int alarms, bool hot, double hottest)
+{
+    SummaryRow row;
+    row.path = path;
+    row.counts = {10, failed, alarms};
+    row.hasHottest = hot;
+    row.hottest = hottest;
+    return row;
+}
+
+TEST(Summary, DevicesNeedingAttentionComeFirst)
+{
+    std::vector<SummaryRow> rows = {Row(L"cool", 0, 0, true, 30), Row(L"cold", 0, 0, false, 0),
+                                    Row(L"failed", 2, 0, true, 40), Row(L"alarm", 0, 1, true, 35),
+                                    Row(L"hot", 0, 0, true, 70), Row(L"failed2", 3, 0, false, 0)};
+    SortForAttention(rows);
+    std::vector<std::wstring> order;
+    for (const SummaryRow& row : rows)
+        order.push_back(row.path);
+    EXPECT_EQ((std::vector<std::wstring>{L"alarm", L"failed2", L"failed", L"hot", L"cool", L"cold"}), order);
+}
+
+TEST(Summary, CsvQuotesAndNeverStartsAFormula)
+{
+    Report report = MakeReport({{L"BIOS", L"CatUndef", L"CatUndef", L"Version", L"V1,2 \"x\""},
+                                {L"CPU", L"T", L"CatUndef", L"Internal", L"-5", L"DegreeCentigrade"}});
+    report.header.computerName = L"=HYPERLINK(\"x\")";
+    std::string csv = SummaryCsv({Summarise(report)});
+    std::string expected =
+        "\xEF\xBB\xBF"
+        "Computer,Device type,Date,Time,Program version,BIOS version,Tests,Failed,Alarms,Hottest sensor,\xC2\xB0"
+        "C,File\r\n"
+        "\"'=HYPERLINK(\"\"x\"\")\",Kavrol Corvabox C90,1 Dec 2026,10:00:00,Kavrol Inspectra V2.0,"
+        "\"V1,2 \"\"x\"\"\",2,0,0,CPU > T > Internal,-5,r.xml\r\n";
+    EXPECT_EQ(expected, csv);
+}
+
+TEST(Json, IsJsonWithTheTreeAndNumbers)
+{
+    Report report = MakeReport({{L"P", L"C", L"S", L"Quote \"\\", L"a\nb\x01", L"String"},
+                                {L"P", L"C", nullptr, L"Fan", L"2400", L"Rpm", L"Alarm"}});
+    nlohmann::json json = nlohmann::json::parse(ReportJson(report));
+    EXPECT_EQ("PC1", json["header"]["computerName"]);
+    EXPECT_EQ(1, json["counts"]["alarms"]);
+    const nlohmann::json& category = json["groups"][0]["categories"][0];
+    EXPECT_EQ("Quote \"\\", category["subcategories"][0]["tests"][0]["name"]);
+    EXPECT_EQ("a\nb\x01", category["subcategories"][0]["tests"][0]["result"]);
+    EXPECT_FALSE(category["subcategories"][0]["tests"][0].contains("value"));
+    EXPECT_TRUE(category["subcategories"][1]["name"].is_null());
+    EXPECT_EQ(2400, category["subcategories"][1]["tests"][0]["value"]);
+    EXPECT_EQ(2, category["subcategories"][1]["tests"][0]["number"]);
+}
+
+TEST(CommandLine, OptionsTakeOneValueUnlessRepeatable)
+{
+    Arguments parsed;
+    std::wstring error;
+    std::vector<OptionSpec> specs = {{L"--html", false}, {L"--keep", true}};
+    ASSERT_TRUE(ParseArguments({L"a", L"--html=x.html", L"--keep", L"serial", L"b", L"--keep=raw"}, specs, parsed,
+                               error));
+    EXPECT_EQ((std::vector<std::wstring>{L"a", L"b"}), parsed.positional);
+    EXPECT_EQ(L"x.html", parsed.Value(L"--html"));
+    EXPECT_EQ((std::vector<std::wstring>{L"serial", L"raw"}), parsed.options[L"--keep"]);
+    EXPECT_FALSE(ParseArguments({L"--html", L"a", L"--html", L"b"}, specs, parsed, error));
+    EXPECT_EQ(L"--html is given twice", error);
+    EXPECT_FALSE(ParseArguments({L"--csv", L"a"}, specs, parsed, error));
+    EXPECT_EQ(L"unknown option --csv", error);
+    EXPECT_FALSE(ParseArguments({L"a", L"--html"}, specs, parsed, error));
+    EXPECT_EQ(L"--html needs a value", error);
+}
+
+}  // namespace
+}  // namespace kvreport

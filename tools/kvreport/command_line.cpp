@@ -1,0 +1,74 @@
+#include "tools/kvreport/command_line.h"
+
+#include "tools/kvreport/console.h"
+
+namespace kvreport {
+
+const wchar_t kDiffUsage[] = L"KvReport diff OLD.xml NEW.xml [--tolerance PERCENT] [--html FILE]";
+const wchar_t kSummaryUsage[] = L"KvReport summary FILE|FOLDER... [--csv FILE] [--html FILE]";
+const wchar_t kRedactUsage[] = L"KvReport redact IN.xml|FOLDER OUT.xml|FOLDER [--keep WHAT[,WHAT...]]";
+const wchar_t kJsonUsage[] = L"KvReport json IN.xml [OUT.json]";
+
+int UsageError(const wchar_t* usage, const std::wstring& problem)
+{
+    WriteLine(Stream::Err, L"KvReport: " + problem);
+    WriteLine(Stream::Err, std::wstring(L"usage: ") + usage);
+    return 2;
+}
+
+int Failure(const std::wstring& message)
+{
+    WriteLine(Stream::Err, message);
+    return 2;
+}
+
+std::wstring Arguments::Value(const std::wstring& name) const
+{
+    auto found = options.find(name);
+    return found == options.end() || found->second.empty() ? std::wstring() : found->second.back();
+}
+
+bool ParseArguments(const std::vector<std::wstring>& args, const std::vector<OptionSpec>& specs,
+                    Arguments& parsed, std::wstring& error)
+{
+    parsed = Arguments();
+    for (size_t i = 0; i < args.size(); ++i) {
+        const std::wstring& arg = args[i];
+        if (arg.size() < 2 || arg.compare(0, 2, L"--") != 0) {
+            parsed.positional.push_back(arg);
+            continue;
+        }
+        size_t equals = arg.find(L'=');
+        std::wstring name = arg.substr(0, equals);
+        const OptionSpec* spec = nullptr;
+        for (const OptionSpec& candidate : specs)
+            if (name == candidate.name)
+                spec = &candidate;
+        if (!spec) {
+            error = L"unknown option " + name;
+            return false;
+        }
+        std::wstring value;
+        if (equals != std::wstring::npos) {
+            value = arg.substr(equals + 1);
+        } else if (i + 1 < args.size()) {
+            value = args[++i];
+        } else {
+            error = name + L" needs a value";
+            return false;
+        }
+        if (value.empty()) {
+            error = name + L" needs a value";
+            return false;
+        }
+        std::vector<std::wstring>& values = parsed.options[name];
+        if (!values.empty() && !spec->repeatable) {
+            error = name + L" is given twice";
+            return false;
+        }
+        values.push_back(value);
+    }
+    return true;
+}
+
+}  // namespace kvreport

@@ -1,0 +1,44 @@
+// diff: what changed between two scans of a device. Tests are matched by group,
+// category, subcategory and test name (and, among equal names, by their order), not
+// by their numbers, which shift when a group comes or goes.
+#pragma once
+
+#include "tools/kvreport/report_model.h"
+
+#include <string>
+#include <vector>
+
+namespace kvreport {
+
+// In the order the comparison shows them.
+enum class ChangeKind { Header, Status, Result, Measured, TestAdded, TestRemoved, GroupAdded, GroupRemoved };
+
+struct Change {
+    ChangeKind kind;
+    std::wstring label;   // the test ("Group > Category > Test"), group or header field
+    std::wstring before;  // display texts; empty for what is not there
+    std::wstring after;
+    std::wstring note;    // the results beside a status change, the amount of a drift
+    bool worse = false;   // a status that went from "Passed" to "Failed" or "Alarm"
+};
+
+struct Comparison {
+    std::vector<Change> changes;  // sorted by kind, worse status changes first
+    double tolerance = 5;
+};
+
+const double kDefaultTolerance = 5;
+
+// Measured values (temperatures, fan speeds, voltages, currents, power, memory figures)
+// count as changed only when they move by more than tolerance percent of the old value,
+// percentages by more than tolerance points.
+Comparison CompareReports(const Report& before, const Report& after, double tolerance);
+
+std::wstring ComparisonText(const Report& before, const Report& after, const Comparison& comparison);
+std::string ComparisonHtml(const Report& before, const Report& after, const Comparison& comparison);
+
+// KvReport diff OLD.xml NEW.xml [--tolerance PERCENT] [--html FILE]: 0 when the two
+// reports do not differ, 1 when they do, 2 on an error.
+int RunDiff(const std::vector<std::wstring>& args);
+
+}  // namespace kvreport

@@ -1,0 +1,85 @@
+// KvReport.exe: what the people who receive reports of Kavrol Inspectra do next.
+#include "tools/kvreport/command_line.h"
+#include "tools/kvreport/console.h"
+#include "tools/kvreport/diff_command.h"
+#include "tools/kvreport/json_command.h"
+#include "tools/kvreport/redact_command.h"
+#include "tools/kvreport/summary_command.h"
+
+#include "device/win_handles.h"
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+struct Command {
+    const wchar_t* name;
+    int (*run)(const std::vector<std::wstring>& args);
+    const wchar_t* usage;
+};
+const Command kCommands[] = {
+    {L"diff", kvreport::RunDiff, kvreport::kDiffUsage},
+    {L"summary", kvreport::RunSummary, kvreport::kSummaryUsage},
+    {L"redact", kvreport::RunRedact, kvreport::kRedactUsage},
+    {L"json", kvreport::RunJson, kvreport::kJsonUsage},
+};
+
+const wchar_t kHelpText[] =
+    L"  diff     what changed between two scans of a device, test by test; measured values count\r\n"
+    L"           when they move by more than --tolerance percent (default 5). Exit code 0: no\r\n"
+    L"           differences, 1: differences, 2: error.\r\n"
+    L"  summary  one row per report (files, or the .xml files of folders), devices with alarms and\r\n"
+    L"           failed tests first; --csv and --html write the table into files.\r\n"
+    L"  redact   the report without computer name, author, registered owner and organization, User\r\n"
+    L"           Serial ID, serial numbers and raw factory data (--keep names those to leave:\r\n"
+    L"           computer, author, owner, organization, user-serial-id, serial, raw), with its\r\n"
+    L"           stylesheet beside it. A folder is redacted into another folder, with the same\r\n"
+    L"           placeholder for the same value in every report.\r\n"
+    L"  json     the report as UTF-8 JSON, into OUT.json or to the standard output.\r\n"
+    L"\r\n"
+    L"Reports are read, never changed. Exit code 2 means an error; files are written whole or not at all.\r\n";
+
+int ShowHelp(kvreport::Stream stream)
+{
+    kvreport::WriteLine(stream, L"KvReport: compares, summarises, redacts and exports reports of Kavrol Inspectra.");
+    kvreport::WriteLine(stream);
+    kvreport::WriteLine(stream, L"usage:");
+    for (const Command& command : kCommands)
+        kvreport::WriteLine(stream, std::wstring(L"  ") + command.usage);
+    kvreport::WriteLine(stream, L"  KvReport help");
+    kvreport::WriteLine(stream);
+    kvreport::Write(stream, kHelpText);
+    return stream == kvreport::Stream::Out ? 0 : 2;
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv)
+{
+    if (argc < 2)
+        return ShowHelp(kvreport::Stream::Err);
+    std::wstring name = argv[1];
+    if (name == L"help" || name == L"--help" || name == L"-h" || name == L"/?")
+        return ShowHelp(kvreport::Stream::Out);
+
+    // Paths are taken with either slash; the report layer splits names at backslashes.
+    std::vector<std::wstring> args;
+    for (int i = 2; i < argc; ++i) {
+        std::wstring arg = argv[i];
+        size_t value = arg.compare(0, 2, L"--") == 0 ? arg.find(L'=') : 0;
+        for (size_t c = value; c < arg.size(); ++c)
+            arg[c] = arg[c] == L'/' ? L'\\' : arg[c];
+        args.push_back(arg);
+    }
+    for (const Command& command : kCommands) {
+        if (name != command.name)
+            continue;
+        kv::ComInit com(COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
+        return command.run(args);
+    }
+    kvreport::WriteLine(kvreport::Stream::Err, L"KvReport: unknown command " + name);
+    return ShowHelp(kvreport::Stream::Err);
+}
