@@ -160,8 +160,9 @@ class RecorderTest(ScanTestCase):
     def test_a_crash_in_the_middle_of_a_scan_leaves_a_profile_that_loads(self):
         folder = self.make_folder()
         record, report = os.path.join(folder, "recorded.json"), os.path.join(folder, "crashed.xml")
-        scan = self.scan(folder=folder, library=None, prepare=self.behind_recorder(FICKLE),
-                         args=["-o", "-f=" + to_windows(report)], env={"KVIXA_RECORD": to_windows(record)})
+        scan = self.scan(folder=folder, library=None, prepare=self.behind_recorder(None),
+                         args=["-o", "-f=" + to_windows(report)],
+                         env={"KVIXA_RECORD": to_windows(record), "KVIXA_REAL": to_windows(FICKLE)})
         self.assertEqual(3, scan.returncode)
         with open(report, "rb") as f:
             self.assertFalse(f.read().decode("utf-16").endswith("</KvInspectraReport>\r\n"))
@@ -186,3 +187,12 @@ class RecorderTest(ScanTestCase):
         recorded = read_json(record)
         self.assertEqual(({"error": 126}, {"0/0/0": {"error": 126}}, to_windows(folder) + "\\KvIxa.real.dll (not loaded)"),
                          (recorded["IxaGetDeviceType"], recorded["IxaGetModuleTemperatureValue"], recorded["_library"]))
+
+    def test_a_record_that_cannot_be_written_is_reported_once_and_changes_no_call(self):
+        folder = self.make_folder()
+        self.behind_recorder(SIMULATOR)(folder)
+        record = to_windows(os.path.join(folder, "missing", "recorded.json"))
+        calls = [["IxaGetDeviceType"], ["IxaGetFirmwareStringW", 21, 512]]
+        lines, errors = self.probe(os.path.join(folder, "KvIxa.dll"), calls, {"KVIXA_RECORD": record})
+        self.assertEqual((self.probe(SIMULATOR, calls, {})[0], "KvIxa recorder: record %s cannot be written, error 3 (%s)\n"
+                          % (record, system_text(3))), (lines, errors))
