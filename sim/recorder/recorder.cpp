@@ -145,8 +145,8 @@ void WriteRecord(Recorder& state)
     ::DeleteFileW(part.c_str());
     if (!state.writeFailureReported) {
         state.writeFailureReported = true;
-        const std::string line =
-            "KvIxa recorder: record " + kvsim::WideToUtf8(state.file) + " cannot be written, " + kvsim::ErrorText(error);
+        const std::string line = "KvIxa recorder: record " + kvsim::WideToUtf8(state.file) + " cannot be written, " +
+                                 kvsim::ErrorText(error);
         kvsim::ReportProblem(line.c_str());
     }
 }

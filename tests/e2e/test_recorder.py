@@ -185,7 +185,8 @@ class RecorderTest(ScanTestCase):
         self.assertEqual(["\t\t<KvDeviceType>Unknown</KvDeviceType>", "</KvInspectraReport>"],
                          [scan.lines[5], scan.lines[-1]])
         recorded = read_json(record)
-        self.assertEqual(({"error": 126}, {"0/0/0": {"error": 126}}, to_windows(folder) + "\\KvIxa.real.dll (not loaded)"),
+        self.assertEqual(({"error": 126}, {"0/0/0": {"error": 126}},
+                          to_windows(folder) + "\\KvIxa.real.dll (not loaded)"),
                          (recorded["IxaGetDeviceType"], recorded["IxaGetModuleTemperatureValue"], recorded["_library"]))
 
     def test_a_record_that_cannot_be_written_is_reported_once_and_changes_no_call(self):
@@ -194,5 +195,5 @@ class RecorderTest(ScanTestCase):
         record = to_windows(os.path.join(folder, "missing", "recorded.json"))
         calls = [["IxaGetDeviceType"], ["IxaGetFirmwareStringW", 21, 512]]
         lines, errors = self.probe(os.path.join(folder, "KvIxa.dll"), calls, {"KVIXA_RECORD": record})
-        self.assertEqual((self.probe(SIMULATOR, calls, {})[0], "KvIxa recorder: record %s cannot be written, error 3 (%s)\n"
-                          % (record, system_text(3))), (lines, errors))
+        line = "KvIxa recorder: record %s cannot be written, error 3 (%s)\n" % (record, system_text(3))
+        self.assertEqual((self.probe(SIMULATOR, calls, {})[0], line), (lines, errors))
