@@ -31,7 +31,7 @@ void DeviceInterface::Bind(bool bind)
 {
     HMODULE m = m_module.get();
 #define KV_BIND_ENTRY_POINT(kind, name) name = bind ? GetProc<ixa::kind>(m, #name) : nullptr;
-    KV_IXA_ENTRY_POINTS(KV_BIND_ENTRY_POINT)
+    KVIXA_ENTRY_POINTS(KV_BIND_ENTRY_POINT)
 #undef KV_BIND_ENTRY_POINT
 }
 

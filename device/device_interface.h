@@ -7,74 +7,9 @@
 #pragma once
 
 #include "device/win_handles.h"
+#include "kvixa/entry_points.h"
 
 namespace kv {
-
-namespace ixa {
-using SelectorRead = int(WINAPI*)(UINT selector, void* buffer, UINT size);
-using SelectorStringRead = int(WINAPI*)(UINT selector, wchar_t* buffer, UINT sizeBytes);
-using ValueRead = int(WINAPI*)(void* value);
-using PairRead = int(WINAPI*)(void* first, void* second);
-using BufferRead = int(WINAPI*)(void* buffer, UINT size);
-using LayerRead = int(WINAPI*)(UINT layer, void* buffer, UINT size);
-using Command = int(WINAPI*)(UINT argument);
-using Upload = int(WINAPI*)(const wchar_t* fileName, UINT item, UINT reserved1, UINT reserved2);
-using ModuleRead = int(WINAPI*)(UINT selector, UINT module, UINT sub, void* buffer, UINT size);
-using PanelModuleRead = int(WINAPI*)(UINT selector, UINT panel, UINT module, UINT sub, void* buffer,
-                                     UINT size);
-}  // namespace ixa
-
-// The 49 entry points: signature kind and export name.
-#define KV_IXA_ENTRY_POINTS(X) \
-    X(SelectorRead, IxaGetFactoryValue) \
-    X(SelectorRead, IxaGetTemperature) \
-    X(SelectorRead, IxaGetStatisticsValue) \
-    X(SelectorRead, IxaGetFirmwareValue) \
-    X(SelectorRead, IxaGetHardwareValue) \
-    X(SelectorRead, IxaGetVoltage) \
-    X(SelectorRead, IxaGetAlarm) \
-    X(SelectorRead, IxaGetFanValue) \
-    X(SelectorStringRead, IxaGetFactoryStringW) \
-    X(SelectorStringRead, IxaGetFirmwareStringW) \
-    X(SelectorStringRead, IxaGetHardwareStringW) \
-    X(SelectorStringRead, IxaGetKeyCfgStringW) \
-    X(ValueRead, IxaGetDeviceType) \
-    X(ValueRead, IxaGetKeyCfgState) \
-    X(ValueRead, IxaGetKeyLayer) \
-    X(ValueRead, IxaGetKeyLayerMode) \
-    X(ValueRead, IxaGetUserSerialId) \
-    X(ValueRead, IxaGetLedCount) \
-    X(ValueRead, IxaGetKeyCount) \
-    X(ValueRead, IxaAreKeysEnabled) \
-    X(ValueRead, IxaGetPanelLockTime) \
-    X(ValueRead, IxaGetDisplayBrightness) \
-    X(ValueRead, IxaGetDisplayDefaultBrightness) \
-    X(PairRead, IxaGetDisplayEqualizer) \
-    X(BufferRead, IxaGetKeyMatrix) \
-    X(BufferRead, IxaGetKeySwitches) \
-    X(LayerRead, IxaGetLedMatrix) \
-    X(Command, IxaEnableWmi) \
-    X(Command, IxaSelectPanel) \
-    X(Upload, IxaUploadFileW) \
-    X(ModuleRead, IxaGetModuleFactoryValue) \
-    X(ModuleRead, IxaGetModuleFanValue) \
-    X(ModuleRead, IxaGetModuleFirmwareValue) \
-    X(ModuleRead, IxaGetModuleHardwareValue) \
-    X(ModuleRead, IxaGetModuleStatisticsValue) \
-    X(ModuleRead, IxaGetModuleTemperatureValue) \
-    X(PanelModuleRead, IxaGetPanelModuleFactoryValue) \
-    X(PanelModuleRead, IxaGetPanelModuleFirmwareValue) \
-    X(PanelModuleRead, IxaGetPanelModuleStatisticsValue) \
-    X(PanelModuleRead, IxaGetPanelModuleTemperatureValue) \
-    X(ValueRead, IxaIsWmiEnabled) \
-    X(ValueRead, IxaGetUserLed) \
-    X(ValueRead, IxaGetUserlogoValue) \
-    X(ValueRead, IxaGetUserlogoStringW) \
-    X(ValueRead, IxaGetDisplayType) \
-    X(ValueRead, IxaGetDisplayFactoryBrightness) \
-    X(ValueRead, IxaGetDisplayContrast) \
-    X(ValueRead, IxaGetDisplayDefaultContrast) \
-    X(ValueRead, IxaGetDisplayFactoryContrast)
 
 class DeviceInterface {
 public:
@@ -95,7 +30,7 @@ public:
     DWORD deviceType = 0;
 
 #define KV_DECLARE_ENTRY_POINT(kind, name) ixa::kind name = nullptr;
-    KV_IXA_ENTRY_POINTS(KV_DECLARE_ENTRY_POINT)
+    KVIXA_ENTRY_POINTS(KV_DECLARE_ENTRY_POINT)
 #undef KV_DECLARE_ENTRY_POINT
 
 private:

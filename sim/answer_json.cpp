@@ -2,6 +2,7 @@
 
 #include "text.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 
@@ -363,6 +364,88 @@ bool ParseAnswer(const json& object, AnswerUse use, bool allowPanelMembers, Answ
         answer.result = static_cast<int>(result);
     }
     return true;
+}
+
+namespace {
+
+const size_t kHexBytesPerLine = 16;
+
+std::string HexLine(const unsigned char* bytes, size_t count)
+{
+    static const char kDigits[] = "0123456789ABCDEF";
+    std::string line;
+    for (size_t i = 0; i < count; ++i) {
+        if (i > 0)
+            line += ' ';
+        line += kDigits[bytes[i] >> 4];
+        line += kDigits[bytes[i] & 0x0F];
+    }
+    return line;
+}
+
+nlohmann::ordered_json HexJson(const std::vector<unsigned char>& bytes)
+{
+    if (bytes.size() <= kHexBytesPerLine)
+        return HexLine(bytes.data(), bytes.size());
+    nlohmann::ordered_json lines = nlohmann::ordered_json::array();
+    for (size_t i = 0; i < bytes.size(); i += kHexBytesPerLine)
+        lines.push_back(HexLine(&bytes[i], std::min(kHexBytesPerLine, bytes.size() - i)));
+    return lines;
+}
+
+// The unsigned kind of that width: u8, u16, u32; null for any other width.
+const NumberKind* UnsignedKind(size_t width)
+{
+    for (const NumberKind& kind : kNumberKinds) {
+        if (kind.width == width && kind.min == 0 && !kind.isFloat)
+            return &kind;
+    }
+    return nullptr;
+}
+
+void AddNumberOrBytes(const Answer& answer, nlohmann::ordered_json& json)
+{
+    const NumberKind* kind = UnsignedKind(answer.bytes.size());
+    if (kind == nullptr) {
+        json["hex"] = HexJson(answer.bytes);
+        return;
+    }
+    unsigned long long value = 0;
+    for (size_t i = 0; i < answer.bytes.size(); ++i)
+        value |= static_cast<unsigned long long>(answer.bytes[i]) << (8 * i);
+    json[kind->name] = value;
+}
+
+}  // namespace
+
+nlohmann::ordered_json AnswerJson(const Answer& answer)
+{
+    nlohmann::ordered_json json = nlohmann::ordered_json::object();
+    switch (answer.shape) {
+    case AnswerShape::Number:
+        AddNumberOrBytes(answer, json);
+        break;
+    case AnswerShape::Text:
+        json["wstr"] = WideToUtf8(answer.text);
+        break;
+    case AnswerShape::Bytes:
+        json["hex"] = HexJson(answer.bytes);
+        if (answer.fill >= 0)
+            json["fill"] = answer.fill;
+        break;
+    case AnswerShape::Error:
+        json["error"] = answer.error;
+        break;
+    case AnswerShape::Equalizer:
+        json["mode"] = answer.mode;
+        json["value"] = answer.value;
+        break;
+    case AnswerShape::ResultOnly:
+        break;
+    }
+    if (answer.forcesResult || answer.shape == AnswerShape::ResultOnly)
+        json["return"] = answer.result;
+    return json;
 }
 
 }  // namespace kvsim

@@ -19,4 +19,9 @@ bool IsPanelMember(const std::string& name);
 bool ParseAnswer(const nlohmann::json& object, AnswerUse use, bool allowPanelMembers, Answer& answer,
                  std::string& problem);
 
+// The answer as a profile holds it, read back by ParseAnswer as the same
+// answer: a number by its width as u8, u16 or u32, a text as "wstr", a block
+// as "hex" (a line of 16 bytes each when longer) with its "fill".
+nlohmann::ordered_json AnswerJson(const Answer& answer);
+
 }  // namespace kvsim

@@ -38,17 +38,6 @@ const Profile* CurrentProfile()
     return g_profile.get();
 }
 
-std::string JoinKey(std::initializer_list<UINT> parts)
-{
-    std::string key;
-    for (UINT part : parts) {
-        if (!key.empty())
-            key += '/';
-        key += std::to_string(part);
-    }
-    return key;
-}
-
 template <typename Body>
 int RunCall(const char* name, const TraceArgs& trace, Body body) noexcept
 {

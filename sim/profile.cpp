@@ -394,13 +394,29 @@ const EntryPointInfo* FindEntryPoint(const std::string& name)
     return nullptr;
 }
 
+std::string JoinKey(std::initializer_list<UINT> parts)
+{
+    std::string key;
+    for (UINT part : parts) {
+        if (!key.empty())
+            key += '/';
+        key += std::to_string(part);
+    }
+    return key;
+}
+
+std::string PanelSuffix(long long panel)
+{
+    return panel >= 0 ? "@panel" + std::to_string(panel) : std::string();
+}
+
 const Answer* Profile::Find(const std::string& entryPoint, const std::string& key, long long panel) const
 {
     const auto entry = m_entries.find(entryPoint);
     if (entry == m_entries.end())
         return nullptr;
     const EntryAnswers& answers = entry->second;
-    const std::string panelSuffix = panel >= 0 ? "@panel" + std::to_string(panel) : std::string();
+    const std::string panelSuffix = PanelSuffix(panel);
     const std::string candidates[] = {key + panelSuffix, key, "default" + panelSuffix, "default"};
     for (const std::string& candidate : candidates) {
         const auto found = answers.find(candidate);

@@ -3,6 +3,7 @@
 
 #include "answer.h"
 
+#include <initializer_list>
 #include <map>
 #include <memory>
 #include <string>
@@ -32,6 +33,11 @@ struct EntryPointInfo {
 // The entry point of that name, or null; the module entry points are known
 // to every variant of the library, so one profile serves them all.
 const EntryPointInfo* FindEntryPoint(const std::string& name);
+
+// The canonical key of a call from its integer arguments: "21", "1000/0/2".
+std::string JoinKey(std::initializer_list<UINT> parts);
+// "@panelN" for a selected panel, empty for none (negative).
+std::string PanelSuffix(long long panel);
 
 // Answers of one entry point by canonical key: "" for a direct answer, the
 // numbers of the key joined by "/", or "default"; "@panelN" appended for an

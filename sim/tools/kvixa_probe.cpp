@@ -3,6 +3,8 @@
 // one process (separated by "+"), so a panel selection carries over:
 //   kvixa_probe bin\KvIxa.dll IxaSelectPanel 2 + IxaGetKeyCount
 // A guard area behind every buffer shows when the library writes too much.
+#include "kvixa/entry_points.h"
+
 #include <windows.h>
 
 #include <cstdio>
@@ -20,57 +22,21 @@ struct ProbeEntry {
     CallKind kind;
 };
 
-static const ProbeEntry kProbeEntries[] = {
-    {"IxaGetFactoryValue", CallKind::Selector},
-    {"IxaGetTemperature", CallKind::Selector},
-    {"IxaGetStatisticsValue", CallKind::Selector},
-    {"IxaGetFirmwareValue", CallKind::Selector},
-    {"IxaGetHardwareValue", CallKind::Selector},
-    {"IxaGetVoltage", CallKind::Selector},
-    {"IxaGetAlarm", CallKind::Selector},
-    {"IxaGetFanValue", CallKind::Selector},
-    {"IxaGetFactoryStringW", CallKind::String},
-    {"IxaGetFirmwareStringW", CallKind::String},
-    {"IxaGetHardwareStringW", CallKind::String},
-    {"IxaGetKeyCfgStringW", CallKind::String},
-    {"IxaGetDeviceType", CallKind::Value},
-    {"IxaGetKeyCfgState", CallKind::Value},
-    {"IxaGetKeyLayer", CallKind::Value},
-    {"IxaGetKeyLayerMode", CallKind::Value},
-    {"IxaGetUserSerialId", CallKind::Value},
-    {"IxaGetLedCount", CallKind::Value},
-    {"IxaGetKeyCount", CallKind::Value},
-    {"IxaAreKeysEnabled", CallKind::Value},
-    {"IxaGetPanelLockTime", CallKind::Value},
-    {"IxaGetDisplayBrightness", CallKind::Value},
-    {"IxaGetDisplayDefaultBrightness", CallKind::Value},
-    {"IxaIsWmiEnabled", CallKind::Value},
-    {"IxaGetUserLed", CallKind::Value},
-    {"IxaGetUserlogoValue", CallKind::Value},
-    {"IxaGetUserlogoStringW", CallKind::Value},
-    {"IxaGetDisplayType", CallKind::Value},
-    {"IxaGetDisplayFactoryBrightness", CallKind::Value},
-    {"IxaGetDisplayContrast", CallKind::Value},
-    {"IxaGetDisplayDefaultContrast", CallKind::Value},
-    {"IxaGetDisplayFactoryContrast", CallKind::Value},
-    {"IxaGetDisplayEqualizer", CallKind::Equalizer},
-    {"IxaGetKeyMatrix", CallKind::Matrix},
-    {"IxaGetKeySwitches", CallKind::Matrix},
-    {"IxaGetLedMatrix", CallKind::LedMatrix},
-    {"IxaEnableWmi", CallKind::Number},
-    {"IxaSelectPanel", CallKind::Number},
-    {"IxaUploadFileW", CallKind::Upload},
-    {"IxaGetModuleFactoryValue", CallKind::Module},
-    {"IxaGetModuleFanValue", CallKind::Module},
-    {"IxaGetModuleFirmwareValue", CallKind::Module},
-    {"IxaGetModuleHardwareValue", CallKind::Module},
-    {"IxaGetModuleStatisticsValue", CallKind::Module},
-    {"IxaGetModuleTemperatureValue", CallKind::Module},
-    {"IxaGetPanelModuleFactoryValue", CallKind::PanelModule},
-    {"IxaGetPanelModuleFirmwareValue", CallKind::PanelModule},
-    {"IxaGetPanelModuleStatisticsValue", CallKind::PanelModule},
-    {"IxaGetPanelModuleTemperatureValue", CallKind::PanelModule},
-};
+// The probe's kind of call for each signature kind of the call contract.
+const CallKind kSelectorRead = CallKind::Selector;
+const CallKind kSelectorStringRead = CallKind::String;
+const CallKind kValueRead = CallKind::Value;
+const CallKind kPairRead = CallKind::Equalizer;
+const CallKind kBufferRead = CallKind::Matrix;
+const CallKind kLayerRead = CallKind::LedMatrix;
+const CallKind kCommand = CallKind::Number;
+const CallKind kUpload = CallKind::Upload;
+const CallKind kModuleRead = CallKind::Module;
+const CallKind kPanelModuleRead = CallKind::PanelModule;
+
+#define KV_PROBE_ENTRY(kind, name) {#name, k##kind},
+static const ProbeEntry kProbeEntries[] = {KVIXA_ENTRY_POINTS(KV_PROBE_ENTRY)};
+#undef KV_PROBE_ENTRY
 
 using SelectorFn = int(WINAPI*)(UINT, void*, UINT);
 using StringFn = int(WINAPI*)(UINT, wchar_t*, UINT);

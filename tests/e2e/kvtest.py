@@ -29,7 +29,7 @@ def wine_env(extra=None):
     env = dict(os.environ)
     env.setdefault("WINEDEBUG", "-all")
     env.setdefault("WINEDLLOVERRIDES", "mscoree,mshtml=")
-    for key in ("KVIXA_PROFILE", "KVIXA_TRACE"):
+    for key in ("KVIXA_PROFILE", "KVIXA_TRACE", "KVIXA_RECORD", "KVIXA_REAL"):
         env.pop(key, None)
     if extra:
         env.update(extra)
