@@ -282,10 +282,6 @@ class RefusalAndArgumentsTest(ScanTestCase):
                 self.assertTrue(os.path.exists(os.path.join(folder, written)), written)
         self.assertFalse(os.path.exists(os.path.join(folder, "first.xml")))
 
-    def test_empty_file_argument_is_an_interactive_run(self):
-        scan = self.scan(args=["-f="])
-        self.assertEqual([], [f for f in os.listdir(scan.folder) if f.endswith((".xml", ".xsl"))])
-
     def test_report_path_too_long_for_its_field_is_refused(self):
         folder = self.make_folder()
         name = to_windows(folder) + "\\" + "r" * (260 - len(to_windows(folder))) + ".xml"
