@@ -1,6 +1,7 @@
 #include "app/report_file_dialog.h"
 
 #include "app/command_line.h"
+#include "app/dialog_position.h"
 #include "app/message_box.h"
 #include "device/text_helpers.h"
 #include "resource.h"
@@ -47,6 +48,7 @@ void OnInitDialog(HWND dialog, CSelectReportFile& data)
     std::wstring title;
     ProgramTitleText(title);
     ::SetWindowTextW(dialog, title.c_str());
+    CenterOnScreen(dialog);
 }
 
 // The save-file dialog, starting from the name in the edit box; it does not ask

@@ -1,5 +1,6 @@
 #include "app/scan_progress_dialog.h"
 
+#include "app/dialog_position.h"
 #include "app/scan_worker.h"
 #include "device/text_helpers.h"
 #include "resource.h"
@@ -65,6 +66,7 @@ void OnInitDialog(HWND dialog, CKvInspectraRuntimeWin32Dlg& data)
     std::wstring title;
     ProgramTitleText(title);
     ::SetWindowTextW(dialog, title.c_str());
+    CenterOnScreen(dialog);
     PlayAnimation(data.animation, data.context->instance);
 
     if (!StartWorker(dialog, data)) {
