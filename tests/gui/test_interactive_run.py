@@ -170,14 +170,17 @@ class InteractiveRunTest(GuiTestCase):
         bios_version = load_profile("corvabox-c90.json")["IxaGetFirmwareStringW"]["21"]
         run = self.start(profile={"base": "builtin",
                                   "IxaGetFirmwareStringW": {"21": dict(bios_version, delayMs=6000)}})
-        before, after, frames = self.probe("wait:report", "click:%d" % IDOK, "wait:progress", "dump",
-                                           "key:27", "sysclose", "close", "dump", "frames:%d" % ANIMATION)
+        before, after, frames, minimised, restored = self.probe(
+            "wait:report", "click:%d" % IDOK, "wait:progress", "dump", "key:27", "sysclose", "close", "dump",
+            "frames:%d" % ANIMATION, "minimize", "dump", "restore", "dump")
         self.screenshot("scan-progress-dialog")
         self.assertLess(self.assertProgressDialog(before), 18)
         self.assertTrue(after["visible"], "the dialog closed while the scan ran")
         self.assertLess(self.assertProgressDialog(after), 18, "the scan ended before the close attempts")
         self.assertGreaterEqual(frames["frames"], 3, "the animation does not move")
         self.assertGreaterEqual(frames["late"], 2, "the animation does not loop")
+        self.assertEqual((True, False), (minimised["iconic"], restored["iconic"]))
+        self.assertGreaterEqual(self.assertProgressDialog(restored), self.assertProgressDialog(after))
 
         prompt, progress = self.probe("wait:box", "dump", "wait:progress", "dump")
         self.assertPrompt(prompt)

@@ -13,6 +13,7 @@
 //                     window with the focus, so the dialog manager handles it as typed
 //   close             WM_CLOSE, sent (returns after the dialog has handled it)
 //   sysclose          WM_SYSCOMMAND SC_CLOSE, sent: what Alt+F4 and the close button do
+//   minimize, restore WM_SYSCOMMAND SC_MINIMIZE or SC_RESTORE, sent: the caption's buttons
 //   gone              wait until the current window is gone
 //   frames:<id>       watch a control on the screen for 2.4 s: how many different pictures
 //                     it showed in all and in the second half
@@ -307,6 +308,7 @@ void Dump(const Probe& probe)
                         L", \"style\": " + Number(static_cast<DWORD>(::GetWindowLongW(window, GWL_STYLE))) +
                         L", \"exstyle\": " + Number(static_cast<DWORD>(::GetWindowLongW(window, GWL_EXSTYLE))) +
                         L", \"visible\": " + Bool(::IsWindowVisible(window) != FALSE) +
+                        L", \"iconic\": " + Bool(::IsIconic(window) != FALSE) +
                         L", \"enabled\": " + Bool(::IsWindowEnabled(window) != FALSE) +
                         L", \"rect\": " + RectJson(frame) + L", \"screen\": [" +
                         Number(::GetSystemMetrics(SM_CXSCREEN)) + L", " + Number(::GetSystemMetrics(SM_CYSCREEN)) +
@@ -428,6 +430,10 @@ bool Step(Probe& probe, const std::wstring& step)
         Send(probe.window, WM_CLOSE, 0, 0);
     } else if (verb == L"sysclose") {
         Send(probe.window, WM_SYSCOMMAND, SC_CLOSE, 0);
+    } else if (verb == L"minimize") {
+        Send(probe.window, WM_SYSCOMMAND, SC_MINIMIZE, 0);
+    } else if (verb == L"restore") {
+        Send(probe.window, WM_SYSCOMMAND, SC_RESTORE, 0);
     } else if (verb == L"frames") {
         Frames(probe, ControlId(argument));
     } else if (verb == L"gone") {
