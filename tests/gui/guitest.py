@@ -18,7 +18,8 @@ from xml.etree import ElementTree
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "e2e"))
 
-from kvtest import BIN_DIR, DRIVE_C, WINEPREFIX, read_report_lines, reg, to_windows, wine_env  # noqa: E402
+from kvtest import (BIN_DIR, DRIVE_C, PROFILES_DIR, WINEPREFIX, read_report_lines, reg, to_windows,  # noqa: E402
+                    wine_env)
 
 SHELL_FOLDERS = r"HKCU\Software\Microsoft\Windows\CurrentVersion\Explorer\User Shell Folders"
 WINE_DOCUMENTS = r"%USERPROFILE%\Documents"
@@ -125,9 +126,11 @@ class GuiTestCase(unittest.TestCase):
         return "KvInspectra%s%s.xml" % (self.computer, suffix)
 
     def start(self, args=(), profile=None):
-        """Starts the exe; profile: None for the built-in one, or a dict."""
+        """Starts the exe; profile: None for the built-in one, a file name in profiles/, or a dict."""
         extra = {}
-        if profile is not None:
+        if isinstance(profile, str):
+            extra["KVIXA_PROFILE"] = to_windows(os.path.join(PROFILES_DIR, profile))
+        elif profile is not None:
             path = os.path.join(self.folder, "profile.json")
             with open(path, "w", encoding="utf-8") as f:
                 json.dump(profile, f)

@@ -65,14 +65,14 @@ class InteractiveRunTest(GuiTestCase):
         self.assertEqual([REPORT_DIALOG_TEXT], [x["text"] for x in dialog["controls"]
                                                 if x["id"] == -1 and not x.get("icon")])
 
-    def assertProgressDialog(self, dialog):
+    def assertProgressDialog(self, dialog, groups=18):
         c = controls(dialog)
         self.assertEqual(TITLE, dialog["caption"])
         self.assertCentred(dialog)
         self.assertEqual(WS_SYSMENU, dialog["style"] & WS_SYSMENU)
         self.assertEqual(WS_EX_APPWINDOW, dialog["exstyle"] & WS_EX_APPWINDOW)
         self.assertEqual([SCANNING_TEXT, STATUS_TEXT], [c[1002]["text"], c[1003]["text"]])
-        self.assertEqual((1, 18), (c[PROGRESS]["low"], c[PROGRESS]["high"]))
+        self.assertEqual((1, groups), (c[PROGRESS]["low"], c[PROGRESS]["high"]))
         self.assertTrue(c[1001]["icon"])
         self.assertTrue(c[ANIMATION]["visible"])
         return c[PROGRESS]["pos"]
@@ -193,6 +193,15 @@ class InteractiveRunTest(GuiTestCase):
         self.finish(self.start(["-f=" + to_windows(automatic)]))
         self.assertIn("BIOS", group_names(lines))
         self.assertEqual(group_names(self.assertCompleteReport(automatic)), group_names(lines))
+
+    def test_bar_of_the_module_family_ends_at_107(self):
+        run = self.start(profile="corvabox-c94.json")
+        prompt, progress = self.probe("wait:report", "click:%d" % IDOK, "wait:box", "dump", "wait:progress", "dump",
+                                      "wait:box", "click:%d" % IDNO, "gone")
+        self.finish(run)
+        self.assertPrompt(prompt)
+        self.assertEqual(107, self.assertProgressDialog(progress, groups=107))
+        self.assertCompleteReport(self.document(self.default_name()))
 
     def test_yes_opens_the_report_page_in_its_registered_program(self):
         opened = os.path.join(self.folder, "opened.txt")
