@@ -35,8 +35,8 @@ struct Template {
     std::vector<Control> controls;
 };
 
-// Reads the template with the dialog's own layout rules (DLGTEMPLATEEX and
-// DLGITEMTEMPLATEEX: ordinals after 0xFFFF, items DWORD aligned).
+// Reads a DLGTEMPLATEEX and its DLGITEMTEMPLATEEX items: ordinals after 0xFFFF, items
+// DWORD aligned, predefined classes by ordinal.
 class TemplateReader {
 public:
     explicit TemplateReader(const BYTE* data) : m_start(data), m_at(data) {}
@@ -44,85 +44,59 @@ public:
     Template Read()
     {
         Template t;
-        Skip(2 + 2 + 4);  // version, signature, help id
-        t.exStyle = Dword();
-        t.style = Dword();
-        WORD count = Word();
-        Skip(4);  // x, y
-        t.cx = Short();
-        t.cy = Short();
-        SizeOrOrdinal();  // menu
-        SizeOrOrdinal();  // class
-        t.caption = SizeOrOrdinal();
-        t.pointSize = Word();
-        Skip(2 + 1 + 1);  // weight, italic, charset
-        t.font = String();
-        for (WORD i = 0; i < count; ++i)
-            t.controls.push_back(ReadControl());
+        m_at += 8;  // version, signature, help id
+        t.exStyle = Get<DWORD>();
+        t.style = Get<DWORD>();
+        WORD count = Get<WORD>();
+        m_at += 4;  // x, y
+        t.cx = Get<short>();
+        t.cy = Get<short>();
+        Text();  // menu
+        Text();  // class
+        t.caption = Text();
+        t.pointSize = Get<WORD>();
+        m_at += 4;  // weight, italic, charset
+        t.font = Text();
+        for (WORD i = 0; i < count; ++i) {
+            m_at = m_start + ((m_at - m_start + 3) & ~3);
+            Control c;
+            m_at += 8;  // help id, extended style
+            c.style = Get<DWORD>();
+            c.x = Get<short>();
+            c.y = Get<short>();
+            c.cx = Get<short>();
+            c.cy = Get<short>();
+            c.id = static_cast<int>(Get<DWORD>());
+            c.className = Text(true);
+            c.text = Text();
+            m_at += Get<WORD>();  // creation data
+            t.controls.push_back(c);
+        }
         return t;
     }
 
 private:
-    Control ReadControl()
+    template <typename T>
+    T Get()
     {
-        Align();
-        Control c;
-        Skip(4 + 4);  // help id, extended style
-        c.style = Dword();
-        c.x = Short();
-        c.y = Short();
-        c.cx = Short();
-        c.cy = Short();
-        c.id = static_cast<int>(Dword());
-        c.className = ClassName(SizeOrOrdinal());
-        c.text = SizeOrOrdinal();
-        Skip(Word());  // creation data
-        return c;
+        T value;
+        std::memcpy(&value, m_at, sizeof value);
+        m_at += sizeof value;
+        return value;
     }
-
-    static std::wstring ClassName(const std::wstring& name)
+    std::wstring Text(bool isClass = false)
     {
-        static const wchar_t* const kPredefined[] = {L"Button", L"Edit", L"Static", L"ListBox", L"ScrollBar",
-                                                     L"ComboBox"};
-        for (int i = 0; i < 6; ++i) {
-            if (name == L"#" + std::to_wstring(0x80 + i))
-                return kPredefined[i];
+        static const wchar_t* const kClasses[] = {L"Button", L"Edit", L"Static", L"ListBox", L"ScrollBar", L"ComboBox"};
+        WORD first = Get<WORD>();
+        if (first == 0xFFFF) {
+            WORD ordinal = Get<WORD>();
+            bool predefined = isClass && ordinal >= 0x80 && ordinal < 0x86;
+            return predefined ? kClasses[ordinal - 0x80] : L"#" + std::to_wstring(ordinal);
         }
-        return name;
-    }
-
-    WORD Word()
-    {
-        WORD value;
-        std::memcpy(&value, m_at, 2);
-        m_at += 2;
-        return value;
-    }
-    short Short() { return static_cast<short>(Word()); }
-    DWORD Dword()
-    {
-        DWORD value;
-        std::memcpy(&value, m_at, 4);
-        m_at += 4;
-        return value;
-    }
-    void Skip(size_t bytes) { m_at += bytes; }
-    void Align() { m_at = m_start + ((m_at - m_start + 3) & ~3); }
-    std::wstring String()
-    {
         std::wstring text;
-        for (WORD c = Word(); c != 0; c = Word())
+        for (WORD c = first; c != 0; c = Get<WORD>())
             text += static_cast<wchar_t>(c);
         return text;
-    }
-    std::wstring SizeOrOrdinal()
-    {
-        WORD first;
-        std::memcpy(&first, m_at, 2);
-        if (first != 0xFFFF)
-            return String();
-        Skip(2);
-        return L"#" + std::to_wstring(Word());
     }
 
     const BYTE* m_start;
@@ -199,16 +173,6 @@ TEST(DialogTemplates, ReportFileDialogHasItsControlsCaptionAndFontAndNoSystemMen
                         {IDHELP, L"Button", 7, 44, 57, 14, L"Help", kChild | WS_TABSTOP},
                     }},
                    IDD_SELECT_REPORT_FILE);
-}
-
-TEST(DialogTemplates, ScanAnimationIsAnUncompressedClip)
-{
-    HMODULE module = ::GetModuleHandleW(nullptr);
-    HRSRC found = ::FindResourceW(module, MAKEINTRESOURCEW(IDR_SCAN_ANIMATION), L"AVI");
-    ASSERT_NE(nullptr, found);
-    const char* clip = static_cast<const char*>(::LockResource(::LoadResource(module, found)));
-    EXPECT_EQ(0, std::memcmp(clip, "RIFF", 4));
-    EXPECT_EQ(0, std::memcmp(clip + 8, "AVI ", 4));
 }
 
 // Files present in the documents folder, and the name the dialog proposes.
