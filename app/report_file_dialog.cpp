@@ -32,12 +32,12 @@ std::wstring DocumentsFolder()
     return ::SHGetSpecialFolderPathW(nullptr, folder, kDocumentsFolder, FALSE) ? folder : kFallbackFolder;
 }
 
-CSelectReportFile& DialogData(HWND dialog)
+CSelectReportFile* DialogData(HWND dialog)
 {
-    return *reinterpret_cast<CSelectReportFile*>(::GetWindowLongPtrW(dialog, DWLP_USER));
+    return reinterpret_cast<CSelectReportFile*>(::GetWindowLongPtrW(dialog, DWLP_USER));
 }
 
-int Ask(HWND dialog, const wchar_t* text, UINT flags)
+int ShowBox(HWND dialog, const wchar_t* text, UINT flags)
 {
     return ShowMessageBox(dialog, text, LoadResourceString(101).c_str(), flags);
 }
@@ -79,14 +79,14 @@ void OnOk(HWND dialog, CSelectReportFile& data)
 {
     ::GetDlgItemTextW(dialog, IDC_REPORT_FILE_NAME, data.fileName, MAX_PATH);
     if (data.fileName[0] == L'\0') {
-        Ask(dialog, LoadResourceString(118).c_str(), MB_ICONERROR);
+        ShowBox(dialog, LoadResourceString(118).c_str(), MB_ICONERROR);
         return;
     }
     if (ReportFileIsTaken(data.fileName)) {
         wchar_t question[1024];
         ::wsprintfW(question, LoadResourceString(102).c_str(), data.fileName);
         // Only Yes replaces the file: a question that could not be shown is no consent.
-        if (Ask(dialog, question, MB_YESNO | MB_ICONQUESTION) != IDYES)
+        if (ShowBox(dialog, question, MB_YESNO | MB_ICONQUESTION) != IDYES)
             return;
     }
     ::EndDialog(dialog, IDOK);
@@ -96,17 +96,18 @@ INT_PTR CALLBACK SelectReportFileProc(HWND dialog, UINT message, WPARAM wParam, 
 {
     if (message == WM_INITDIALOG) {
         ::SetWindowLongPtrW(dialog, DWLP_USER, lParam);
-        OnInitDialog(dialog, DialogData(dialog));
+        OnInitDialog(dialog, *DialogData(dialog));
         return TRUE;
     }
-    if (message != WM_COMMAND)
+    CSelectReportFile* data = DialogData(dialog);
+    if (message != WM_COMMAND || !data)
         return FALSE;
     switch (LOWORD(wParam)) {
     case IDC_REPORT_FILE_BROWSE:
-        OnBrowse(dialog, DialogData(dialog));
+        OnBrowse(dialog, *data);
         return TRUE;
     case IDOK:
-        OnOk(dialog, DialogData(dialog));
+        OnOk(dialog, *data);
         return TRUE;
     case IDHELP:
         ShowUsage(dialog, 0);

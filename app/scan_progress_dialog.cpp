@@ -14,9 +14,9 @@ namespace {
 
 const UINT kProgramMenuCommand = 0x10;  // the system menu item named after the program; it does nothing
 
-CKvInspectraRuntimeWin32Dlg& DialogData(HWND dialog)
+CKvInspectraRuntimeWin32Dlg* DialogData(HWND dialog)
 {
-    return *reinterpret_cast<CKvInspectraRuntimeWin32Dlg*>(::GetWindowLongPtrW(dialog, DWLP_USER));
+    return reinterpret_cast<CKvInspectraRuntimeWin32Dlg*>(::GetWindowLongPtrW(dialog, DWLP_USER));
 }
 
 void AppendProgramMenuItem(HWND dialog)
@@ -105,22 +105,26 @@ void OnCloseRequest(HWND dialog, const CKvInspectraRuntimeWin32Dlg& data)
 
 INT_PTR CALLBACK ScanProgressProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    switch (message) {
-    case WM_INITDIALOG:
+    if (message == WM_INITDIALOG) {
         ::SetWindowLongPtrW(dialog, DWLP_USER, lParam);
-        OnInitDialog(dialog, DialogData(dialog));
+        OnInitDialog(dialog, *DialogData(dialog));
         return TRUE;
+    }
+    CKvInspectraRuntimeWin32Dlg* data = DialogData(dialog);
+    if (!data)  // a message before the initialisation
+        return FALSE;
+    switch (message) {
     case WM_PAINT:
-        return PaintIcon(dialog, DialogData(dialog).icon) ? TRUE : FALSE;
+        return PaintIcon(dialog, data->icon) ? TRUE : FALSE;
     case WM_QUERYDRAGICON:
-        return reinterpret_cast<INT_PTR>(DialogData(dialog).icon);
+        return reinterpret_cast<INT_PTR>(data->icon);
     case WM_CLOSE:
-        OnCloseRequest(dialog, DialogData(dialog));
+        OnCloseRequest(dialog, *data);
         return TRUE;
     case WM_COMMAND:
         if (LOWORD(wParam) != IDCANCEL && LOWORD(wParam) != IDOK)
             return FALSE;
-        OnCloseRequest(dialog, DialogData(dialog));
+        OnCloseRequest(dialog, *data);
         return TRUE;
     default:
         return FALSE;
