@@ -6,6 +6,8 @@
 
 #include <windows.h>
 
+#include <atomic>
+
 namespace kv {
 
 struct ScanContext {
@@ -17,6 +19,10 @@ struct ScanContext {
     HWND statusText = nullptr;   // null in an automatic run
     HINSTANCE instance = nullptr;
     ReportWriter writer;
+    // Set by the worker just before it closes the progress dialog. Until then the
+    // dialog refuses to close, so the worker never talks to a dead dialog and the
+    // context outlives it.
+    std::atomic<bool> dialogMayClose{false};
 };
 
 }  // namespace kv

@@ -110,11 +110,18 @@ void OpenReportInViewer(const wchar_t* path)
     }
 }
 
+// The last message the worker sends the dialog: from here on it may close.
+void CloseDialog(ScanContext& context)
+{
+    context.dialogMayClose = true;
+    ::SendMessageW(context.dialog, WM_CLOSE, 0, 0);
+}
+
 void FinishInteractiveRun(ScanContext& context, bool closed, bool rendered, const std::wstring& caption)
 {
     if (!closed) {
         ShowMessageBox(nullptr, LoadResourceString(107).c_str(), caption.c_str(), MB_ICONERROR);
-        ::SendMessageW(context.dialog, WM_CLOSE, 0, 0);
+        CloseDialog(context);
         return;
     }
     wchar_t format[260];
@@ -127,7 +134,7 @@ void FinishInteractiveRun(ScanContext& context, bool closed, bool rendered, cons
             OpenReportInViewer(rendered ? page.c_str() : context.reportPath);
         }
     }
-    ::SendMessageW(context.dialog, WM_CLOSE, 0, 0);
+    CloseDialog(context);
 }
 
 }  // namespace

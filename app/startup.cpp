@@ -2,7 +2,9 @@
 
 #include "app/command_line.h"
 #include "app/message_box.h"
+#include "app/report_file_dialog.h"
 #include "app/scan_context.h"
+#include "app/scan_progress_dialog.h"
 #include "app/scan_worker.h"
 #include "device/device_interface.h"
 #include "device/text_helpers.h"
@@ -56,6 +58,28 @@ void RunAutomaticScan(ScanContext& context)
     ::WaitForSingleObject(thread, INFINITE);
 }
 
+// The dialog ends only after the worker's last message to it, so the wait for the
+// worker is short; it keeps the context on this stack until the worker is gone.
+void RunInteractiveScan(ScanContext& context)
+{
+    CKvInspectraRuntimeWin32Dlg dialog(context);
+    ShowScanProgressDialog(context.instance, dialog);
+    if (context.thread == INVALID_HANDLE_VALUE)
+        return;
+    UniqueHandle owner(context.thread);
+    ::WaitForSingleObject(context.thread, INFINITE);
+}
+
+// An interactive run asks for the report file; false when the user gave up.
+bool AskForReportFile(HINSTANCE instance, wchar_t (&reportPath)[260])
+{
+    CSelectReportFile dialog;
+    if (ShowSelectReportFileDialog(instance, dialog) != IDOK)
+        return false;
+    wcscpy_s(reportPath, dialog.fileName);
+    return true;
+}
+
 }  // namespace
 
 void RunApplication(HINSTANCE instance, const wchar_t* commandLine)
@@ -83,22 +107,30 @@ void RunApplication(HINSTANCE instance, const wchar_t* commandLine)
         ShowError(ERROR_FILENAME_EXCED_RANGE, caption);
         return;
     }
-    // Without a report file name the run is interactive: the report file dialog
-    // asks for one. Until that dialog exists such a run ends here.
-    if (commandLineInfo.reportFileName[0] == L'\0')
-        return;
+    // Without a report file name (-f= with nothing after it included) the run is
+    // interactive. The dialog has already asked before an existing file is replaced.
+    const bool interactive = commandLineInfo.reportFileName[0] == L'\0';
+    int overwrite = commandLineInfo.overwrite;
+    if (interactive) {
+        if (!AskForReportFile(instance, context.reportPath))
+            return;
+        overwrite = 1;
+    } else {
+        wcscpy_s(context.reportPath, commandLineInfo.reportFileName);
+    }
 
-    wcscpy_s(context.reportPath, commandLineInfo.reportFileName);
     context.instance = instance;
-    DWORD result = OpenReport(context.writer, context.reportPath, commandLineInfo.overwrite,
-                              UserAllowsReplacingReport);
+    DWORD result = OpenReport(context.writer, context.reportPath, overwrite, UserAllowsReplacingReport);
     if (result == ERROR_FILE_EXISTS)
         return;
     if (result != ERROR_SUCCESS) {
         ShowError(result, caption);
         return;
     }
-    RunAutomaticScan(context);
+    if (interactive)
+        RunInteractiveScan(context);
+    else
+        RunAutomaticScan(context);
 }
 
 }  // namespace kv

@@ -33,6 +33,7 @@ struct Answer {
     BYTE value = 0;                    // Equalizer
     bool forcesResult = false;         // "return" given
     int result = 1;                    // the forced return value
+    int delayMs = -1;                  // "delayMs": wait before answering; -1: the profile's delay
 };
 
 // The outcome of a call that has no answer: the device lacks the value.

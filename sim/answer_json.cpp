@@ -202,6 +202,7 @@ struct AnswerMembers {
     const json* result = nullptr;
     const json* mode = nullptr;
     const json* value = nullptr;
+    const json* delay = nullptr;
     int shapes = 0;
 };
 
@@ -241,6 +242,8 @@ bool CollectMembers(const json& object, bool allowPanelMembers, AnswerMembers& m
             m.length = v;
         } else if (name == "return") {
             m.result = v;
+        } else if (name == kDelayMember) {
+            m.delay = v;
         } else {
             problem = "unknown member \"" + name + "\"";
             return false;
@@ -363,6 +366,17 @@ bool ParseAnswer(const json& object, AnswerUse use, bool allowPanelMembers, Answ
         answer.forcesResult = true;
         answer.result = static_cast<int>(result);
     }
+    return m.delay == nullptr || ReadDelay(*m.delay, answer.delayMs, problem);
+}
+
+bool ReadDelay(const json& value, int& delayMs, std::string& problem)
+{
+    long long delay = 0;
+    if (!ReadInteger(value, 0, kMaxDelayMs, delay)) {
+        problem = std::string("\"") + kDelayMember + "\" needs " + RangeText(0, kMaxDelayMs) + " (milliseconds)";
+        return false;
+    }
+    delayMs = static_cast<int>(delay);
     return true;
 }
 

@@ -24,4 +24,12 @@ bool ParseAnswer(const nlohmann::json& object, AnswerUse use, bool allowPanelMem
 // as "hex" (a line of 16 bytes each when longer) with its "fill".
 nlohmann::ordered_json AnswerJson(const Answer& answer);
 
+// "delayMs", of the whole profile or of one answer: how long a call waits before it
+// answers, so that a scan can be slowed down to watch it.
+const char kDelayMember[] = "delayMs";
+const int kMaxDelayMs = 60000;
+
+// Reads a delay in milliseconds; on a fault: false and a short description.
+bool ReadDelay(const nlohmann::json& value, int& delayMs, std::string& problem);
+
 }  // namespace kvsim

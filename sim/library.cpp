@@ -55,6 +55,15 @@ int RunCall(const char* name, const TraceArgs& trace, Body body) noexcept
     return outcome.result;
 }
 
+// Slows a call down when the profile asks for it: the answer's own delay, else the
+// profile's.
+void WaitBeforeAnswering(const Profile& profile, const Answer* answer)
+{
+    const int delayMs = answer != nullptr && answer->delayMs >= 0 ? answer->delayMs : profile.DelayMs();
+    if (delayMs > 0)
+        ::Sleep(static_cast<DWORD>(delayMs));
+}
+
 TraceArgs NumberArgs(std::initializer_list<UINT> numbers)
 {
     TraceArgs trace;
@@ -71,6 +80,7 @@ int BufferCall(const char* name, std::initializer_list<UINT> keyParts, void* buf
     trace.Add(size);
     return RunCall(name, trace, [&](const Profile& profile, long long panel) {
         const Answer* answer = profile.Find(name, JoinKey(keyParts), panel);
+        WaitBeforeAnswering(profile, answer);
         return answer != nullptr ? DeliverToBuffer(*answer, buffer, size) : NoAnswer();
     });
 }
@@ -79,6 +89,7 @@ int ValueCall(const char* name, void* value) noexcept
 {
     return RunCall(name, TraceArgs(), [&](const Profile& profile, long long panel) {
         const Answer* answer = profile.Find(name, std::string(), panel);
+        WaitBeforeAnswering(profile, answer);
         return answer != nullptr ? DeliverValue(*answer, value) : NoAnswer();
     });
 }
@@ -87,6 +98,7 @@ int EqualizerCall(const char* name, void* mode, void* value) noexcept
 {
     return RunCall(name, TraceArgs(), [&](const Profile& profile, long long panel) {
         const Answer* answer = profile.Find(name, std::string(), panel);
+        WaitBeforeAnswering(profile, answer);
         return answer != nullptr ? DeliverEqualizer(*answer, mode, value) : NoAnswer();
     });
 }
@@ -94,14 +106,18 @@ int EqualizerCall(const char* name, void* mode, void* value) noexcept
 int StatusCall(const char* name, UINT argument) noexcept
 {
     return RunCall(name, NumberArgs({argument}), [&](const Profile& profile, long long panel) {
-        return DeliverStatus(profile.Find(name, std::to_string(argument), panel));
+        const Answer* answer = profile.Find(name, std::to_string(argument), panel);
+        WaitBeforeAnswering(profile, answer);
+        return DeliverStatus(answer);
     });
 }
 
 int SelectPanelCall(const char* name, UINT panel) noexcept
 {
     return RunCall(name, NumberArgs({panel}), [&](const Profile& profile, long long selected) {
-        const Outcome outcome = DeliverStatus(profile.Find(name, std::to_string(panel), selected));
+        const Answer* answer = profile.Find(name, std::to_string(panel), selected);
+        WaitBeforeAnswering(profile, answer);
+        const Outcome outcome = DeliverStatus(answer);
         if (outcome.result != 0)
             g_selectedPanel.store(panel);
         return outcome;
@@ -115,6 +131,7 @@ int UploadCall(const char* name, const wchar_t* fileName, UINT item, UINT reserv
     trace.text = fileName;
     return RunCall(name, trace, [&](const Profile& profile, long long panel) {
         const Answer* answer = profile.Find(name, std::to_string(item), panel);
+        WaitBeforeAnswering(profile, answer);
         return answer != nullptr ? DeliverToFile(*answer, fileName) : NoAnswer();
     });
 }

@@ -342,6 +342,16 @@ bool ReadEntries(const ProfileSource& source, const json& root, Profile& profile
         const std::string& name = it.key();
         if (IsComment(name) || name == kBaseMember)
             continue;
+        if (name == kDelayMember) {
+            int delayMs = 0;
+            std::string detail;
+            if (!ReadDelay(it.value(), delayMs, detail)) {
+                problem = Describe(source) + ": /" + name + ": " + detail;
+                return false;
+            }
+            profile.SetDelayMs(delayMs);
+            continue;
+        }
         const EntryPointInfo* info = FindEntryPoint(name);
         const std::string where = Describe(source) + ": /" + name;
         if (info == nullptr) {

@@ -52,8 +52,13 @@ public:
 
     std::map<std::string, EntryAnswers>& Entries() { return m_entries; }
 
+    // How long a call waits before it answers, unless its answer says otherwise.
+    int DelayMs() const { return m_delayMs; }
+    void SetDelayMs(int delayMs) { m_delayMs = delayMs; }
+
 private:
     std::map<std::string, EntryAnswers> m_entries;
+    int m_delayMs = 0;
 };
 
 struct ProfileLoad {

@@ -282,10 +282,6 @@ class RefusalAndArgumentsTest(ScanTestCase):
                 self.assertTrue(os.path.exists(os.path.join(folder, written)), written)
         self.assertFalse(os.path.exists(os.path.join(folder, "first.xml")))
 
-    def test_empty_file_argument_is_an_interactive_run(self):
-        scan = self.scan(args=["-f="])
-        self.assertEqual([], [f for f in os.listdir(scan.folder) if f.endswith((".xml", ".xsl"))])
-
     def test_report_path_too_long_for_its_field_is_refused(self):
         folder = self.make_folder()
         name = to_windows(folder) + "\\" + "r" * (260 - len(to_windows(folder))) + ".xml"
@@ -364,7 +360,8 @@ class ImportsTest(ScanTestCase):
             with self.subTest(name=name):
                 dlls = self.imports(os.path.join(bin_dir, name))
                 self.assertIn("KERNEL32.dll", dlls)
-                self.assertLessEqual(dlls, self.SYSTEM_DLLS)
+                # DLL names ignore case (the import library of comdlg32 spells it in lower case).
+                self.assertLessEqual({d.upper() for d in dlls}, {d.upper() for d in self.SYSTEM_DLLS})
 
 
 class DllPlantingTest(ScanTestCase):
