@@ -57,10 +57,8 @@ private:
 
 void RunGroup(std::unique_ptr<CTest> group, Progress& progress)
 {
-    if (group) {
-        group->RunTests();
-        group->ReleaseDevice();
-    }
+    group->RunTests();
+    group->ReleaseDevice();
     progress.Step();
 }
 
@@ -70,7 +68,7 @@ void RunSequence(const Sequence& sequence, ScanContext& context, Progress& progr
     // Every group of the fixed part exists before the first one runs.
     std::vector<std::unique_ptr<CTest>> groups;
     for (int i = 0; i < sequence.groupCount; ++i)
-        groups.push_back(sequence.groups[i] ? sequence.groups[i](writer) : nullptr);
+        groups.push_back(sequence.groups[i](writer));
 
     progress.SetRange(sequence.progressMaximum);
     for (auto& group : groups)

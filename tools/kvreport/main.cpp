@@ -65,15 +65,7 @@ int wmain(int argc, wchar_t** argv)
     if (name == L"help" || name == L"--help" || name == L"-h" || name == L"/?")
         return ShowHelp(kvreport::Stream::Out);
 
-    // Paths are taken with either slash; the report layer splits names at backslashes.
-    std::vector<std::wstring> args;
-    for (int i = 2; i < argc; ++i) {
-        std::wstring arg = argv[i];
-        size_t value = arg.compare(0, 2, L"--") == 0 ? arg.find(L'=') : 0;
-        for (size_t c = value; c < arg.size(); ++c)
-            arg[c] = arg[c] == L'/' ? L'\\' : arg[c];
-        args.push_back(arg);
-    }
+    std::vector<std::wstring> args(argv + 2, argv + argc);
     for (const Command& command : kCommands) {
         if (name != command.name)
             continue;
