@@ -205,7 +205,7 @@ void PanelTests::WriteTemperature(const std::wstring& label)
     End();
 }
 
-void PanelTests::WriteDisplaySettings(bool displayType, bool equalizer)
+void PanelTests::WriteDisplaySettings(bool displayType, const PanelRuleCheck& equalizer)
 {
     if (displayType) {
         Begin(m_texts.displayType.name, m_texts.displayType.description);
@@ -226,7 +226,7 @@ void PanelTests::WriteDisplaySettings(bool displayType, bool equalizer)
             Error(::GetLastError());
         End();
     }
-    if (equalizer)
+    if (equalizer())
         WriteEqualizer();
 }
 
@@ -328,7 +328,7 @@ void PanelTests::WriteKeys()
     End();
 }
 
-void PanelTests::WriteLeds(bool firstLayerOnly)
+void PanelTests::WriteLeds(const PanelRuleCheck& firstLayerOnly)
 {
     Begin(m_texts.ledCount.name, m_texts.ledCount.description);
     BYTE count = 0;
@@ -346,7 +346,7 @@ void PanelTests::WriteLeds(bool firstLayerOnly)
         // Read for every layer; its result does not matter, only the state it leaves.
         UINT32 keyConfiguration = 0;
         Call(m_device.IxaGetKeyCfgState, &keyConfiguration);
-        if (layer > 0 && (keyConfiguration == 0 || firstLayerOnly))
+        if (layer > 0 && (keyConfiguration == 0 || firstLayerOnly()))
             continue;
         WriteLedLayer(layer);
     }

@@ -6,9 +6,14 @@
 
 #include "groups/units/unit_writer.h"
 
+#include <functional>
 #include <string>
 
 namespace kv {
+
+// A rule that decides one part of a panel, asked only where that part is
+// decided, so a device type it needs is read (or read again) at that point.
+using PanelRuleCheck = std::function<bool()>;
 
 const size_t kPanelFactoryItemCount = 7;
 
@@ -63,11 +68,13 @@ public:
     void WriteFactorySettings();
     // The panel temperature with its alarm flag.
     void WriteTemperature(const std::wstring& label);
-    // equalizer: the equalizer value and, in manual mode, the value of automatic mode.
-    void WriteDisplaySettings(bool displayType, bool equalizer);
+    // equalizer, asked after the brightness: the equalizer value and, in manual
+    // mode, the value of automatic mode.
+    void WriteDisplaySettings(bool displayType, const PanelRuleCheck& equalizer);
     void WriteKeys();
-    // firstLayerOnly: layers 2 to 4 are left out whatever the key configuration.
-    void WriteLeds(bool firstLayerOnly);
+    // firstLayerOnly, asked for each of layers 2 to 4 whose key configuration
+    // state is set: true leaves that layer out all the same.
+    void WriteLeds(const PanelRuleCheck& firstLayerOnly);
 
 private:
     bool WriteLinkState(const Label& label, UINT selector);

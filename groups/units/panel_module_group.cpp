@@ -230,11 +230,12 @@ void CTestPanelModule::WriteLegacyLink()
 void CTestPanelModule::WritePanelOperation(PanelTests& out)
 {
     Writer().BeginCategory(199);  // "Display Settings"
-    out.WriteDisplaySettings(false, m_panel != kLastPanel);
+    const bool equalizer = m_panel != kLastPanel;
+    out.WriteDisplaySettings(false, [equalizer] { return equalizer; });
     Writer().BeginCategory(200);  // "Keys"
     out.WriteKeys();
     Writer().BeginCategory(201);  // "LEDs"
-    out.WriteLeds(false);
+    out.WriteLeds([] { return false; });
 }
 
 void CTestPanelModule::WriteLegacyStatistics(PanelTests& out)

@@ -171,11 +171,11 @@ void CTestPanel::WritePanel(PanelTests& out, BYTE panel)
 
     Writer().BeginSubCategory(L"Display Settings");
     const bool displayType = Applies(kDisplayType, panel);
-    out.WriteDisplaySettings(displayType, Applies(kEqualizer, panel));
+    out.WriteDisplaySettings(displayType, [this, panel] { return Applies(kEqualizer, panel); });
     Writer().BeginSubCategory(L"Keys");
     out.WriteKeys();
     Writer().BeginSubCategory(L"LEDs");
-    out.WriteLeds(Applies(kFirstLedLayerOnly, panel));
+    out.WriteLeds([this, panel] { return Applies(kFirstLedLayerOnly, panel); });
 }
 
 void CTestPanel::WriteStatistics(PanelTests& out, BYTE panel)

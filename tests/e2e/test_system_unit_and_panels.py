@@ -245,6 +245,28 @@ class ModelTest(ScanTestCase):
         # An unlinked panel: its presence and link state, nothing more.
         self.assertEqual(["IxaGetHardwareValue(12, 4) = 1 [0]", "IxaGetHardwareValue(13, 4) = 1 [0]"],
                          between(run, "IxaSelectPanel(7) = 1 [0]", "IxaSelectPanel(8) = 1 [0]"))
+        # No rule of panel 3 asks for the device type: its key configuration state is 0.
+        self.assertEqual([], [call for call in between(run, "IxaSelectPanel(3) = 1 [0]", "IxaSelectPanel(4) = 1 [0]")
+                              if call.startswith("IxaGetDeviceType(")])
+
+    def test_each_device_type_rule_reads_an_unreadable_device_type_again_where_it_decides(self):
+        scan = self.scan(profile=changed("corvabox-c90.json", IxaGetDeviceType={"error": 87}))
+        self.assertLines(panels_group(scan, [(0, "LFSTN E4", {})]), scan.group(PANELS))
+        run = selection_run(scan.trace, ["IxaSelectPanel(%d) = 1 [0]" % p for p in [0] + list(range(16))])
+        marks = ("IxaGetDeviceType(", "IxaGetHardwareStringW(", "IxaGetDisplayDefaultBrightness(",
+                 "IxaGetDisplayEqualizer(", "IxaGetLedCount(", "IxaGetKeyCfgState(", "IxaGetLedMatrix(")
+        calls = [c for c in between(run[1:], "IxaSelectPanel(0) = 1 [0]", "IxaSelectPanel(1) = 1 [0]")
+                 if c.startswith(marks)]
+        unread = "IxaGetDeviceType() = 0 [87]"
+        # Link, factory settings, statistics, temperature, fan; display type before, equalizer after the brightness;
+        # layers 2 to 4 after their key configuration state.
+        expected = [unread, "IxaGetHardwareStringW(17, 512) = 1 [0]"] + [unread] * 5 + [
+            "IxaGetDisplayDefaultBrightness() = 1 [0]", unread, "IxaGetDisplayEqualizer() = 1 [0]",
+            "IxaGetLedCount() = 1 [0]"]
+        for layer in range(4):
+            expected += ["IxaGetKeyCfgState() = 1 [0]"] + [unread] * (layer > 0) + [
+                "IxaGetLedMatrix(%d, 32) = 1 [0]" % layer]
+        self.assertEqual(expected, calls)
 
 
 class SystemUnitFaultTest(ScanTestCase):
@@ -325,6 +347,9 @@ class SystemUnitFaultTest(ScanTestCase):
                  t("Count", failed(87), "The maximum number of keys supported by the Kavrol device."), sub("LEDs"),
                  t("Count", failed(87), "The maximum number of LEDs supported by the Kavrol device.")]
         self.assertLines(render(scan, PANELS, PANELS_DESCRIPTION, rows, "Panel 4"), scan.group(PANELS))
+        # Panels 1 to 14 have no device-type rule but the LED layers', which a failed LED count never reaches.
+        self.assertEqual([], [call for call in between(scan.trace, "IxaGetHardwareValue(13, 4) = 1 [0]",
+                                                       "IxaSelectPanel(5) = 1 [0]") if call.startswith("IxaGetDeviceType(")])
 
 
 class PanelFaultTest(ScanTestCase):
