@@ -97,6 +97,17 @@ const PanelTexts kPanelTexts = {
 
 std::wstring PanelName(BYTE panel) { return Format(L"Panel %d", static_cast<int>(panel)); }
 
+// One device-type test per code of the set, lowest first, up to the first that
+// matches; while the device type cannot be read, each test reads it again.
+bool IsOneOf(DeviceInterface& device, const TypeSet& types)
+{
+    for (DWORD code = 1; code < 32; ++code) {
+        if (types.Has(code) && IsDeviceType(device, code))
+            return true;
+    }
+    return false;
+}
+
 }  // namespace
 
 bool CTestPanel::Applies(const PanelRule& rule, BYTE panel)
@@ -108,11 +119,9 @@ bool CTestPanel::Applies(const PanelRule& rule, BYTE panel)
     case TypeRule::kNever:
         return false;
     case TypeRule::kUnless:
-        IsDeviceType(m_device, 0);
-        return !position.types.Has(m_device.deviceType);
+        return !IsOneOf(m_device, position.types);
     case TypeRule::kOnly:
-        IsDeviceType(m_device, 0);
-        return position.types.Has(m_device.deviceType);
+        return IsOneOf(m_device, position.types);
     }
     return false;
 }

@@ -19,7 +19,7 @@ public:
 
 private:
     // The device type is read when a rule first needs it, and again at each
-    // later rule while it cannot be read.
+    // later device-type test while it cannot be read.
     bool Applies(const PanelRule& rule, BYTE panel);
     void WritePanel(PanelTests& out, BYTE panel);
     void WriteStatistics(PanelTests& out, BYTE panel);

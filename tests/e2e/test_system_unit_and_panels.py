@@ -258,11 +258,12 @@ class ModelTest(ScanTestCase):
         calls = [c for c in between(run[1:], "IxaSelectPanel(0) = 1 [0]", "IxaSelectPanel(1) = 1 [0]")
                  if c.startswith(marks)]
         unread = "IxaGetDeviceType() = 0 [87]"
-        # Link, factory settings, statistics, temperature, fan; display type before, equalizer after the brightness;
-        # layers 2 to 4 after their key configuration state.
-        expected = [unread, "IxaGetHardwareStringW(17, 512) = 1 [0]"] + [unread] * 5 + [
-            "IxaGetDisplayDefaultBrightness() = 1 [0]", unread, "IxaGetDisplayEqualizer() = 1 [0]",
-            "IxaGetLedCount() = 1 [0]"]
+        # One read per device type named: link (15, 16, 17, 22), factory settings (the same), statistics (22),
+        # temperature, fan, display type (15) before and equalizer (15, 16, 17, 22) after the brightness; layers 2
+        # to 4 (22) after their key configuration state.
+        expected = [unread] * 4 + ["IxaGetHardwareStringW(17, 512) = 1 [0]"] + [unread] * 14 + [
+            "IxaGetDisplayDefaultBrightness() = 1 [0]"] + [unread] * 4 + [
+            "IxaGetDisplayEqualizer() = 1 [0]", "IxaGetLedCount() = 1 [0]"]
         for layer in range(4):
             expected += ["IxaGetKeyCfgState() = 1 [0]"] + [unread] * (layer > 0) + [
                 "IxaGetLedMatrix(%d, 32) = 1 [0]" % layer]
