@@ -19,7 +19,16 @@
 namespace kv {
 namespace {
 
-const DWORD kRefusedDeviceType = 22;  // Roamdeck R96: this build must not run there
+// Where the two editions differ: the Roamdeck R96 (device type 22) is served by
+// the 32-bit edition only; the 64-bit edition refuses it and sends its users there
+// (message 108). KV_TEST_NO_R96_REFUSAL builds the 64-bit test program that runs
+// the 32-bit edition's branches under the tests; it is never shipped.
+#if defined(_WIN64) && !defined(KV_TEST_NO_R96_REFUSAL)
+const bool kRefusesRoamdeckR96 = true;
+#else
+const bool kRefusesRoamdeckR96 = false;
+#endif
+const DWORD kRoamdeckR96 = 22;
 
 // The executable's file name without its extension.
 std::wstring ApplicationTitle()
@@ -38,7 +47,7 @@ bool DeviceIsRefused(DeviceInterface& device)
         if (!device.IxaGetDeviceType(&device.deviceType))
             return false;
     }
-    return device.deviceType == kRefusedDeviceType;
+    return kRefusesRoamdeckR96 && device.deviceType == kRoamdeckR96;
 }
 
 void ShowError(DWORD code, const std::wstring& caption)

@@ -5,8 +5,8 @@ KV_ROOT=$(pwd)
 BUILD_DIR=${BUILD_DIR:-$KV_ROOT/build}
 case "$BUILD_DIR" in /*) ;; *) BUILD_DIR=$KV_ROOT/$BUILD_DIR ;; esac
 
-KV_PACKAGES="g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64 wine wine64 xvfb xauth xdotool imagemagick
-  cmake make googletest nlohmann-json3-dev xsltproc libxml2-utils python3"
+KV_PACKAGES="g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64 g++-mingw-w64-i686-posix binutils-mingw-w64-i686
+  wine wine64 xvfb xauth xdotool imagemagick cmake make googletest nlohmann-json3-dev xsltproc libxml2-utils python3"
 
 # Only the tests need a browser.
 KV_TEST_PACKAGES="chromium"
@@ -27,13 +27,24 @@ kv_ensure_packages() {
   DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
 }
 
+# Configures a build tree once: kv_configure TREE TOOLCHAIN-FILE [CMAKE OPTION...]
+kv_configure() {
+  local tree=$1 toolchain=$2
+  shift 2
+  [ -f "$tree/CMakeCache.txt" ] && return 0
+  cmake -S "$KV_ROOT" -B "$tree" -DCMAKE_TOOLCHAIN_FILE="$KV_ROOT/cmake/$toolchain" \
+    -DCMAKE_BUILD_TYPE=Release "$@" >/dev/null
+}
+
+# Both editions: the 64-bit one with the tests and tools into bin/; the 32-bit one
+# (for the Roamdeck R96) from the same sources in a tree of its own, win32/, with
+# the program and its libraries only, into bin32/.
 kv_build() {
   kv_ensure_packages
-  if [ ! -f "$BUILD_DIR/CMakeCache.txt" ]; then
-    cmake -S "$KV_ROOT" -B "$BUILD_DIR" -DCMAKE_TOOLCHAIN_FILE="$KV_ROOT/cmake/mingw-w64-x86_64.cmake" \
-      -DCMAKE_BUILD_TYPE=Release >/dev/null
-  fi
+  kv_configure "$BUILD_DIR" mingw-w64-x86_64.cmake
   cmake --build "$BUILD_DIR" -j "$(nproc)"
+  kv_configure "$BUILD_DIR/win32" mingw-w64-i686.cmake -DKV_BIN_DIR="$BUILD_DIR/bin32"
+  cmake --build "$BUILD_DIR/win32" -j "$(nproc)" --target KvInspectra KvIxa KvIxaLegacy KvIxaRecorder
 }
 
 kv_wine_env() {

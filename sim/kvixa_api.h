@@ -7,14 +7,13 @@
 
 #include <type_traits>
 
-#ifdef KVIXA_BUILD
-#define KVIXA_API extern "C" __declspec(dllexport)
-#else
+// The libraries export their entry points through a module-definition file
+// written from the same list (sim/CMakeLists.txt), by their plain names: a 32-bit
+// build would otherwise export the __stdcall names as the compiler decorates them
+// ("IxaGetDeviceType@4"), which a lookup by the plain name does not find.
+// The legacy variant's file leaves out the module and panel-module entry points.
 #define KVIXA_API extern "C"
-#endif
 
-// Only what a library defines is exported: the legacy variant leaves out the
-// module and panel-module entry points.
 #define KVIXA_DECLARE_ENTRY_POINT(kind, name) KVIXA_API std::remove_pointer_t<ixa::kind> name;
 KVIXA_ENTRY_POINTS(KVIXA_DECLARE_ENTRY_POINT)
 #undef KVIXA_DECLARE_ENTRY_POINT
