@@ -115,7 +115,7 @@ void CloseDialog(ScanContext& context)
     ::SendMessageW(context.dialog, WM_CLOSE, 0, 0);
 }
 
-void FinishInteractiveRun(ScanContext& context, bool closed, bool rendered, const std::wstring& caption)
+void FinishInteractiveRun(ScanContext& context, bool closed, const std::wstring& caption)
 {
     if (!closed) {
         ShowMessageBox(nullptr, LoadResourceString(107).c_str(), caption.c_str(), MB_ICONERROR);
@@ -126,11 +126,10 @@ void FinishInteractiveRun(ScanContext& context, bool closed, bool rendered, cons
     if (::LoadStringW(context.instance, 104, format, 260) > 0) {
         wchar_t prompt[1024];
         ::wsprintfW(prompt, format, context.reportPath);
-        if (ShowMessageBox(context.dialog, prompt, caption.c_str(), MB_YESNO | MB_ICONQUESTION) == IDYES) {
-            // The rendered page opens in every browser; the XML needs one that applies its stylesheet.
-            std::wstring page = SiblingPath(context.reportPath, L".html");
-            OpenReportInViewer(rendered ? page.c_str() : context.reportPath);
-        }
+        // The question is about the report: Yes opens the XML in the program registered
+        // for it, which applies the stylesheet; the page stays beside it for any browser.
+        if (ShowMessageBox(context.dialog, prompt, caption.c_str(), MB_YESNO | MB_ICONQUESTION) == IDYES)
+            OpenReportInViewer(context.reportPath);
     }
     CloseDialog(context);
 }
@@ -151,9 +150,10 @@ DWORD WINAPI ScanWorker(LPVOID parameter)
     bool closed = CloseTheReport(context.writer);
     // A failed rendering changes nothing else and is not reported: the XML and its
     // stylesheet are complete on their own.
-    bool rendered = closed && SUCCEEDED(RenderReportHtml(context.reportPath));
+    if (closed)
+        RenderReportHtml(context.reportPath);
     if (context.dialog)
-        FinishInteractiveRun(context, closed, rendered, caption);
+        FinishInteractiveRun(context, closed, caption);
     return 0;
 }
 

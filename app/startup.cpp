@@ -79,6 +79,15 @@ void RunInteractiveScan(ScanContext& context)
     ::WaitForSingleObject(context.thread, INFINITE);
 }
 
+// The report's full name must fit a path field too: a relative name in a deep
+// current folder would otherwise be cut or refused halfway through the files.
+bool FullPathFits(const wchar_t* reportPath)
+{
+    wchar_t full[MAX_PATH];
+    DWORD length = ::GetFullPathNameW(reportPath, MAX_PATH, full, nullptr);
+    return length < MAX_PATH;
+}
+
 // An interactive run asks for the report file; false when the user gave up.
 bool AskForReportFile(HINSTANCE instance, wchar_t (&reportPath)[260])
 {
@@ -128,6 +137,10 @@ void RunApplication(HINSTANCE instance, const wchar_t* commandLine)
         wcscpy_s(context.reportPath, commandLineInfo.reportFileName);
     }
 
+    if (!FullPathFits(context.reportPath)) {
+        ShowError(ERROR_FILENAME_EXCED_RANGE, caption);
+        return;
+    }
     context.instance = instance;
     DWORD result = OpenReport(context.writer, context.reportPath, overwrite, UserAllowsReplacingReport);
     if (result == ERROR_FILE_EXISTS)

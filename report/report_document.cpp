@@ -222,6 +222,9 @@ DWORD CloseReport(const wchar_t* rootName, HANDLE file)
 
 DWORD OpenReport(ReportWriter& writer, const wchar_t* reportPath, int overwrite, ReplaceQuestion mayReplace)
 {
+    // Without a path there is nothing to name the stylesheet after.
+    if (!reportPath)
+        return ERROR_BAD_ARGUMENTS;
     DeviceInterface device;
     device.Load();
 

@@ -16,7 +16,7 @@ using ReplaceQuestion = bool (*)(const wchar_t* reportPath);
 // writes everything up to the Header. Returns 0, ERROR_FILE_EXISTS (declined),
 // ERROR_OPEN_FAILED (also for an existing report that cannot be written, before
 // anything is replaced), ERROR_WRITE_FAULT, ERROR_INVALID_NAME (a report named like
-// its stylesheet), or the code of WriteStylesheetFile.
+// its stylesheet), ERROR_BAD_ARGUMENTS (no path), or the code of WriteStylesheetFile.
 DWORD OpenReport(ReportWriter& writer, const wchar_t* reportPath, int overwrite, ReplaceQuestion mayReplace);
 
 // Writes the stylesheet resource beside the report, replacing an existing one.

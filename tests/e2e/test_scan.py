@@ -284,11 +284,18 @@ class RefusalAndArgumentsTest(ScanTestCase):
 
     def test_report_path_too_long_for_its_field_is_refused(self):
         folder = self.make_folder()
-        name = to_windows(folder) + "\\" + "r" * (260 - len(to_windows(folder))) + ".xml"
-        scan = self.scan(folder=folder, args=["-f=" + name], answers=["Return"])
-        self.assertEqual("Kavrol Inspectra", scan.boxes[0]["caption"])
-        self.assertEqual(system_text(206), scan.boxes[0]["text"])
-        self.assertEqual([], [f for f in os.listdir(folder) if f.endswith((".xml", ".xsl"))])
+        deep = os.path.join(folder, *["d" * 50] * 4)  # a current folder whose full name takes about 230 characters
+        os.makedirs(deep)
+        # (current folder, -f= text): a name too long itself, and a short relative name whose full name is too long
+        cases = [(folder, to_windows(folder) + "\\" + "r" * (260 - len(to_windows(folder))) + ".xml"),
+                 (deep, "r" * (265 - len(to_windows(deep))) + ".xml")]
+        for cwd, name in cases:
+            with self.subTest(name=name):
+                scan = self.scan(folder=folder, cwd=cwd, args=["-f=" + name], answers=["Return"])
+                self.assertEqual("Kavrol Inspectra", scan.boxes[0]["caption"])
+                self.assertEqual(system_text(206), scan.boxes[0]["text"])
+                self.assertEqual([], [f for _, _, files in os.walk(folder) for f in files
+                                      if f.endswith((".xml", ".xsl"))])
 
     def test_report_that_cannot_be_created_shows_the_system_text(self):
         folder = self.make_folder()

@@ -203,16 +203,17 @@ class InteractiveRunTest(GuiTestCase):
         self.assertEqual(107, self.assertProgressDialog(progress, groups=107))
         self.assertCompleteReport(self.document(self.default_name()))
 
-    def test_yes_opens_the_report_page_in_its_registered_program(self):
+    def test_yes_opens_the_report_in_its_registered_program(self):
         opened = os.path.join(self.folder, "opened.txt")
         probe = to_windows(os.path.join(BIN_DIR, "kv_dialog_probe.exe"))
-        with Association(".html", '"%s" opened:%s "%%1"' % (probe, to_windows(opened))):
+        command = '"%s" opened:%s "%%1"' % (probe, to_windows(opened))
+        with Association(".xml", command), Association(".html", command, "KvTest.Page"):
             run = self.start()
             self.probe("wait:report", "click:%d" % IDOK, "wait:box", "click:%d" % IDYES, "gone")
             self.finish(run)
         self.assertCompleteReport(self.document(self.default_name()))
-        page = to_windows(self.document(self.default_name()[:-4] + ".html"))
-        self.assertEqual(page + "\n", read(opened).decode("utf-8"))
+        self.assertTrue(os.path.exists(self.document(self.default_name()[:-4] + ".html")))
+        self.assertEqual(to_windows(self.document(self.default_name())) + "\n", read(opened).decode("utf-8"))
 
     def test_locked_file_counts_as_free_and_the_failed_open_is_shown(self):
         locked = self.document(self.default_name())
@@ -234,20 +235,19 @@ class InteractiveRunTest(GuiTestCase):
 class Association:
     """Opens files of one extension with a given command for the time of a test."""
 
-    KEY = r"HKCR\KvTest.Report"
-
-    def __init__(self, extension, command):
+    def __init__(self, extension, command, kind="KvTest.Report"):
         self.extension = "HKCR\\" + extension
         self.command = command
+        self.kind = kind
 
     def __enter__(self):
         self.saved = reg_query(self.extension)
-        reg("add", self.extension, "/ve", "/d", "KvTest.Report", "/f")
-        reg("add", self.KEY + r"\shell\open\command", "/ve", "/d", self.command, "/f")
+        reg("add", self.extension, "/ve", "/d", self.kind, "/f")
+        reg("add", "HKCR\\" + self.kind + r"\shell\open\command", "/ve", "/d", self.command, "/f")
         return self
 
     def __exit__(self, *exc):
-        reg("delete", self.KEY, "/f")
+        reg("delete", "HKCR\\" + self.kind, "/f")
         if self.saved is None:
             reg("delete", self.extension, "/f")
         else:

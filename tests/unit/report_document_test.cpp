@@ -413,6 +413,14 @@ TEST_F(OpenReportTest, AReportInAMissingFolderFailsWithTheStylesheetsCode)
     EXPECT_EQ(INVALID_HANDLE_VALUE, m_writer.file);
 }
 
+TEST_F(OpenReportTest, NoReportPathIsABadArgumentAndAsksNothing)
+{
+    MessageBoxRecorder boxes(IDYES);
+    EXPECT_EQ(static_cast<DWORD>(ERROR_BAD_ARGUMENTS), OpenReport(m_writer, nullptr, 0, UserAllowsReplacingReport));
+    EXPECT_TRUE(boxes.Calls().empty());
+    EXPECT_EQ(INVALID_HANDLE_VALUE, m_writer.file);
+}
+
 TEST_F(OpenReportTest, AReportPathNamingAFolderCannotBeOpened)
 {
     std::wstring folder = m_folder.File(L"folder.xml");
