@@ -47,7 +47,7 @@ private:
     BSTR m_b = nullptr;
 };
 
-HRESULT LoadDocument(const wchar_t* path, bool stylesheet, ComPtr<IXMLDOMDocument2>& document)
+HRESULT CreateDocument(bool stylesheet, ComPtr<IXMLDOMDocument2>& document)
 {
     HRESULT hr = ::CoCreateInstance(kDomDocument60, nullptr, CLSCTX_INPROC_SERVER, kIXMLDOMDocument2,
                                     reinterpret_cast<void**>(document.put()));
@@ -69,6 +69,14 @@ HRESULT LoadDocument(const wchar_t* path, bool stylesheet, ComPtr<IXMLDOMDocumen
         document->setProperty(language.get(), xpath);
         ::VariantClear(&xpath);
     }
+    return S_OK;
+}
+
+HRESULT LoadDocument(const wchar_t* path, bool stylesheet, ComPtr<IXMLDOMDocument2>& document)
+{
+    HRESULT hr = CreateDocument(stylesheet, document);
+    if (FAILED(hr))
+        return hr;
     VARIANT source;
     ::VariantInit(&source);
     source.vt = VT_BSTR;
@@ -81,11 +89,61 @@ HRESULT LoadDocument(const wchar_t* path, bool stylesheet, ComPtr<IXMLDOMDocumen
     return loaded == VARIANT_TRUE ? S_OK : E_FAIL;
 }
 
+// The text of a UTF-16 LE file with byte-order mark, without the mark: S_OK, or S_FALSE
+// for a file in any other form (then the parser reads the file itself).
+HRESULT ReadUtf16File(const wchar_t* path, Bstr& text)
+{
+    UniqueFile file(::CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
+                                  nullptr));
+    LARGE_INTEGER size = {};
+    if (!file || !::GetFileSizeEx(file.get(), &size))
+        return HRESULT_FROM_WIN32(::GetLastError());
+    if (size.QuadPart < 2 || size.QuadPart % 2 != 0 || size.QuadPart > 0x40000000)
+        return S_FALSE;
+    wchar_t mark = 0;
+    DWORD got = 0;
+    if (!::ReadFile(file.get(), &mark, sizeof mark, &got, nullptr))
+        return HRESULT_FROM_WIN32(::GetLastError());
+    if (got != sizeof mark || mark != 0xFEFF)
+        return S_FALSE;
+    const DWORD bytes = static_cast<DWORD>(size.QuadPart) - sizeof mark;
+    *text.put() = ::SysAllocStringLen(nullptr, bytes / sizeof(wchar_t));
+    if (text.get() == nullptr)
+        return E_OUTOFMEMORY;
+    for (DWORD done = 0; done < bytes; done += got) {
+        if (!::ReadFile(file.get(), reinterpret_cast<char*>(text.get()) + done, bytes - done, &got, nullptr))
+            return HRESULT_FROM_WIN32(::GetLastError());
+        if (got == 0)
+            return S_FALSE;  // shorter than it was a moment ago: let the parser read what is there
+    }
+    return S_OK;
+}
+
+// The parser reads a file in small pieces through its URL machinery, which costs more
+// than the parse itself for a report of megabytes; the report is handed over whole.
+HRESULT LoadReport(const wchar_t* path, ComPtr<IXMLDOMDocument2>& document)
+{
+    Bstr text;
+    HRESULT hr = ReadUtf16File(path, text);
+    if (FAILED(hr))
+        return hr;
+    if (hr == S_FALSE)
+        return LoadDocument(path, false, document);
+    hr = CreateDocument(false, document);
+    if (FAILED(hr))
+        return hr;
+    VARIANT_BOOL loaded = VARIANT_FALSE;
+    hr = document->loadXML(text.get(), &loaded);
+    if (FAILED(hr))
+        return hr;
+    return loaded == VARIANT_TRUE ? S_OK : E_FAIL;
+}
+
 HRESULT Transform(const wchar_t* reportPath, const wchar_t* stylesheetPath, Bstr& html)
 {
     ComPtr<IXMLDOMDocument2> report;
     ComPtr<IXMLDOMDocument2> stylesheet;
-    HRESULT hr = LoadDocument(reportPath, false, report);
+    HRESULT hr = LoadReport(reportPath, report);
     if (SUCCEEDED(hr))
         hr = LoadDocument(stylesheetPath, true, stylesheet);
     if (SUCCEEDED(hr))

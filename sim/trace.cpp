@@ -7,28 +7,67 @@
 namespace kvsim {
 namespace {
 
-// Opened and closed for every line, so several processes (and several loads
-// of the library) can share one trace file. Appending alone does not keep
-// concurrent lines apart (not under Wine, at least): every writer locks the
-// file while it seeks to the end and writes its line.
+// The trace file, opened on the first line and kept open while the library is loaded:
+// opening it for every line cost more than the calls it traces. Several processes (and
+// several loads of the library) share one trace file; appending alone does not keep
+// concurrent lines apart (not under Wine, at least), so every writer locks the file
+// while it seeks to the end and writes its line. An open that fails is tried again on
+// the next line.
+class TraceFile {
+public:
+    TraceFile() = default;
+    TraceFile(const TraceFile&) = delete;
+    TraceFile& operator=(const TraceFile&) = delete;
+    ~TraceFile() { Close(); }
+
+    void Append(const std::wstring& path, const std::string& line)
+    {
+        ::AcquireSRWLockExclusive(&m_lock);
+        if (path != m_path)
+            Close();
+        if (m_file == INVALID_HANDLE_VALUE) {
+            m_file = ::CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                   nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+            m_path = m_file != INVALID_HANDLE_VALUE ? path : std::wstring();
+        }
+        if (m_file != INVALID_HANDLE_VALUE)
+            WriteLocked(line);
+        ::ReleaseSRWLockExclusive(&m_lock);
+    }
+
+private:
+    void WriteLocked(const std::string& line)
+    {
+        OVERLAPPED whole = {};
+        if (!::LockFileEx(m_file, LOCKFILE_EXCLUSIVE_LOCK, 0, MAXDWORD, MAXDWORD, &whole))
+            return;
+        LARGE_INTEGER end = {};
+        DWORD written = 0;
+        if (::SetFilePointerEx(m_file, end, nullptr, FILE_END))
+            ::WriteFile(m_file, line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
+        ::UnlockFileEx(m_file, 0, MAXDWORD, MAXDWORD, &whole);
+    }
+
+    void Close()
+    {
+        if (m_file != INVALID_HANDLE_VALUE)
+            ::CloseHandle(m_file);
+        m_file = INVALID_HANDLE_VALUE;
+        m_path.clear();
+    }
+
+    SRWLOCK m_lock = SRWLOCK_INIT;
+    HANDLE m_file = INVALID_HANDLE_VALUE;
+    std::wstring m_path;
+};
+
+TraceFile g_traceFile;
+
 void AppendToTrace(const std::string& line)
 {
     const std::wstring path = EnvironmentValue(L"KVIXA_TRACE");
-    if (path.empty())
-        return;
-    HANDLE file = ::CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
-        return;
-    OVERLAPPED whole = {};
-    if (::LockFileEx(file, LOCKFILE_EXCLUSIVE_LOCK, 0, MAXDWORD, MAXDWORD, &whole)) {
-        LARGE_INTEGER end = {};
-        DWORD written = 0;
-        if (::SetFilePointerEx(file, end, nullptr, FILE_END))
-            ::WriteFile(file, line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
-        ::UnlockFileEx(file, 0, MAXDWORD, MAXDWORD, &whole);
-    }
-    ::CloseHandle(file);
+    if (!path.empty())
+        g_traceFile.Append(path, line);
 }
 
 std::string FormatCall(const char* name, const TraceArgs& args, int result, DWORD error)

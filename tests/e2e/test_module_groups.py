@@ -119,6 +119,7 @@ def p91(scan, temperature1=ok(38, "DegreeCentigrade")):
                                            (2, factory(P91, "slide-in drive 2"), ok(41, "DegreeCentigrade"))),
         "Fan Kits": fan_kits(scan, ("Case Fan Kit", factory(P91, "case fan kit"), fan_counters(975, 17190),
                                     rpm("Case fan", 2280, 2310, 2295, 2300))),
+        "IF Boards": if_boards(scan, (1, factory(P91, "IF board 1"), None, counters(1101, 18904))),
         "DVI": dvi(scan, (1, ok("Yes", "YesNo"), dvi_settings(display(P91, "19@panel0"), "1280x1024", (
             KAVROL_BLOCK, "0000E250h", "0001h", "A3", "E9P21190664", "KV-PNL.19T-P91")))),
     }

@@ -88,8 +88,8 @@ def status(linked=True, lock_time=ok("2500", "MilliSeconds")):
     return rows + ([t("Locked", ok("No", "YesNo")), t("Lock time", lock_time)] if linked else [])
 
 
-def operation(resolution, brightness, equalizer, auto_value=None, keys="20", leds="20", layer_1=None):
-    """Display settings, keys and LEDs as the panel module group words them."""
+def operation(resolution, brightness, equalizer, auto_value=None, keys="20", leds="20", layer_1=None, layers=4):
+    """Display settings, keys and LEDs as the panel module group words them; layers: 1 without key configuration."""
     rows = [cat("Display Settings"), t("Resolution", resolution), t("Brightness", brightness),
             t("Default brightness", ok("100", "Percent"))]
     rows += [t("Equalizer", equalizer)] if equalizer else []
@@ -102,7 +102,7 @@ def operation(resolution, brightness, equalizer, auto_value=None, keys="20", led
     rows += [cat("LEDs"), t("Count", leds, "Maximum number of LEDs supported by the Kavrol device.")]
     if leds != "0":
         rows += [t("Matrix, layer %d" % n, ok(layer_1 if n == 1 else ZEROS_32, "Raw"),
-                   "State of all LEDs on the Viewdeck.") for n in (1, 2, 3, 4)]
+                   "State of all LEDs on the Viewdeck.") for n in range(1, layers + 1)]
     return rows
 
 
@@ -166,21 +166,30 @@ def c94_groups(profile):
         "Panel Link 0": fpga("KV-FPGA LNK4", "V2.01", counter="1"),
         "HDBaseT 0": fpga("KV-FPGA HDB1", "V1.00", counter="0") + [cat("VLK4 Statisitcs", "Receiver")] +
         vlk4("V4.12", ("-21.50", "-22.25", "-21.75", "-20.50"), ("0.02",)),
+        "Panel 1": legacy_panel(profile, "0000E212h", "A2", "E9P12187740", ("1980", "24410"), "34", "2950",
+                                operation("1280x800", "90%", "6 (Manual)", "8", layer_1=LAYER_1, layers=1)),
+        "Panel Link 1": [t("Type", "DVI (VLK3)"), t("FPGA version", "V1.03")],
     }
 
 
-def panel_1(profile):
-    """Panel 1 of the P95, a panel without module data."""
-    legacy_factory = [cat("Factory Settings"), t("Vendor ID", "00000000h", "Kavrol = 0."), t("Device ID", "0000E214h"),
-                      t("Compatibility ID", "0001h", COMPATIBILITY), t("Hardware revision", "B0"),
-                      t("Serial number", "E9P19103305"), t("Model number", "KV-PNL.12W-K20"),
+def legacy_panel(profile, device_id, revision, serial, backlight, temperature, fan_rpm, operation_rows):
+    """Panel 1 (a panel without module data) as the legacy way shows it."""
+    legacy_factory = [cat("Factory Settings"), t("Vendor ID", "00000000h", "Kavrol = 0."), t("Device ID", device_id),
+                      t("Compatibility ID", "0001h", COMPATIBILITY), t("Hardware revision", revision),
+                      t("Serial number", serial), t("Model number", "KV-PNL.12W-K20"),
                       t("Raw data", ok(raw_of(profile, "IxaGetFactoryValue", "18@panel1", 256), "Raw"),
                         "Complete factory settings")]
     return (status() + legacy_factory + [cat("Statistics")] +
             [t(label, ok(value, "Dec"), description) for (label, description), value in
-             zip(COUNTERS["backlight"], ("2204", "31877"))] +
-            [cat("Temperatures"), t("Panel", ok("36", "DegreeCentigrade")), cat("Fans"), t("Fan", ok("2890", "Rpm"))] +
-            operation("1280x800", "75%", "5 (Manual)", "8", layer_1=LAYER_1))
+             zip(COUNTERS["backlight"], backlight)] +
+            [cat("Temperatures"), t("Panel", ok(temperature, "DegreeCentigrade")), cat("Fans"),
+             t("Fan", ok(fan_rpm, "Rpm"))] + operation_rows)
+
+
+def panel_1(profile):
+    """Panel 1 of the P95."""
+    return legacy_panel(profile, "0000E214h", "B0", "E9P19103305", ("2204", "31877"), "36", "2890",
+                        operation("1280x800", "75%", "5 (Manual)", "8", layer_1=LAYER_1))
 
 
 LAYER_1 = dump(bytes([1]) + bytes(31), 32)
@@ -240,7 +249,7 @@ class ModelTest(ScanTestCase):
             with self.subTest(group=name):
                 self.assertLines(module_group(scan, name, rows), scan.group(name))
 
-    def test_c94_modules_and_panel_0_on_the_module_and_firmware_ways(self):
+    def test_c94_modules_panel_0_on_the_module_and_firmware_ways_and_legacy_panel_1(self):
         scan = self.scan(profile="corvabox-c94.json")
         groups = c94_groups(load_profile("corvabox-c94.json"))
         self.assertEqual(list(groups), scan.groups()[-len(groups):])
@@ -248,7 +257,7 @@ class ModelTest(ScanTestCase):
         # One selection per panel module object, panel in the outer loop; these groups come last.
         self.assertEqual(["IxaSelectPanel(%d) = 1 [0]" % p for p in range(16) for _ in range(5)],
                          scan.calls("IxaSelectPanel")[-80:])
-        self.assertEqual({0}, panel_module_panels(scan))
+        self.assertEqual({0, 1}, panel_module_panels(scan))
         # The raw block is read with the size the module states (72 bytes for the fan kit).
         self.assertEqual(["IxaGetModuleFactoryValue(10, 8, 0, 2) = 1 [0]",
                           "IxaGetModuleFactoryValue(9, 8, 0, 72) = 1 [0]"],

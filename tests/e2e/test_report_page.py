@@ -307,6 +307,18 @@ class FailedRenderingTest(ScanTestCase):
     def snapshot(self, folder):
         return {name: read_bytes(os.path.join(folder, name)) for name in os.listdir(folder)}
 
+    def test_report_in_another_encoding_renders_into_the_same_page(self):
+        # The program's own reports (UTF-16 with byte-order mark) reach the processor as one text;
+        # a report in any other form the processor reads from the file itself.
+        folder = self.report_copy("report.xsl", read_bytes(os.path.join(self.scanned.folder, "report.xsl")))
+        text = read_bytes(self.scanned.report)[2:].decode("utf-16-le")
+        self.assertIn('encoding="utf-16"', text.splitlines()[0])
+        with open(os.path.join(folder, "report.xml"), "wb") as f:
+            f.write(text.replace('encoding="utf-16"', 'encoding="utf-8"', 1).encode("utf-8"))
+        self.assertEqual("00000000", self.render(folder, "report.xsl").stdout.strip())
+        self.assertEqual(canonical_lines(read_bytes(html_path(self.scanned.report)).decode("utf-8")),
+                         canonical_lines(read_bytes(os.path.join(folder, "report.html")).decode("utf-8")))
+
     def test_rejected_stylesheet_leaves_no_page_and_changes_nothing_else(self):
         for case, stylesheet in REJECTED_STYLESHEETS.items():
             for old_page in (None, b"<html><body>an older scan</body></html>"):

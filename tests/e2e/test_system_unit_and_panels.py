@@ -85,18 +85,18 @@ MODELS = [("corvabox-c20.json", 6, "V1.02", "0000B061", "0002", "B2", "E9C201601
 # power-on counters, S statistics, T temperature, N fan, D display type, E equalizer in manual mode with its
 # auto value, A equalizer in automatic mode, k no keys, 4 LED layers 2 to 4, U not linked.
 MODEL_PANELS = {
-    "corvabox-c20.json": [(0, "LFSTN E", {})],
-    "panevox-p30.json": [(0, "LFSTN E", {"Lock time": na()})],
-    "corvabox-c40.json": [(0, "LFSTN E", {"Resolution": "1024x768", "Brightness": "100%"})],
-    "panevox-p50.json": [(0, "LFSTN A", {})],
+    "corvabox-c20.json": [(0, "LFSTN E4", {})],
+    "panevox-p30.json": [(0, "LFSTN E4", {"Lock time": na()})],
+    "corvabox-c40.json": [(0, "LFSTN E4", {"Resolution": "1024x768", "Brightness": "100%"})],
+    "panevox-p50.json": [(0, "LFSTN A4", {})],
     "corvabox-c60.json": [(0, "LFSTN Ek", {})],
-    "voltadeck-v70.json": [(0, "S D", {})],
-    "corvabox-c80.json": [(0, "S", {})],
-    "corvabox-c81.json": [(0, "S", {})],
+    "voltadeck-v70.json": [(0, "S D4", {})],
+    "corvabox-c80.json": [(0, "S4", {})],
+    "corvabox-c81.json": [(0, "S4", {})],
     "corvabox-c90.json": [(0, "LFSTN E4", {})],
-    "panevox-p91.json": [(15, "FPST", {})],
-    "corvabox-c92.json": [(3, "LFSTN E", {}), (7, "U", {})],
-    "panevox-p93.json": [(2, "LFSTN E", {}), (15, "FPST", {})],
+    "panevox-p91.json": [(15, "FPST4", {})],
+    "corvabox-c92.json": [(3, "LFSTN E4", {}), (7, "U", {})],
+    "panevox-p93.json": [(2, "LFSTN E4", {}), (15, "FPST4", {})],
 }
 
 PANEL_RAW = dump(profile_bytes(load_profile("corvabox-c90.json")["IxaGetFactoryValue"]["18@panel0"]), 256)
