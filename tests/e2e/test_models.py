@@ -16,7 +16,7 @@ A = ("Operating System", "Kavrol Drivers and Tools", "BIOS", "CPU", "Memory", "F
      "Operating controls", "General", "Voltages", "DVI")
 
 # Profile, model name in the header, groups in report order. The Roamdeck R96 (roamdeck-r96.json) is refused by
-# this edition before a report is opened; the 32-bit edition's test build checks its row.
+# this edition before a report is opened; test_edition32.py checks its groups through the R96 test build.
 MODELS = [
     ("corvabox-c20.json", "Kavrol Corvabox C20", B + ("UPS", "Panels", "DVI")),
     ("panevox-p30.json", "Kavrol Panevox P30", B + ("UPS", "Panels", "DVI")),
