@@ -81,6 +81,27 @@ using UniqueModule = UniqueResource<ModuleTraits>;
 using UniqueSid = UniqueResource<SidTraits>;
 
 // COM on the calling thread for the lifetime of the object.
+// One reference to a COM object, released when it goes.
+template <typename T>
+class ComPtr {
+public:
+    ComPtr() = default;
+    ~ComPtr()
+    {
+        if (m_p)
+            m_p->Release();
+    }
+    ComPtr(const ComPtr&) = delete;
+    ComPtr& operator=(const ComPtr&) = delete;
+    T* operator->() const { return m_p; }
+    T* get() const { return m_p; }
+    T** put() { return &m_p; }
+    void** putVoid() { return reinterpret_cast<void**>(&m_p); }
+
+private:
+    T* m_p = nullptr;
+};
+
 class ComInit {
 public:
     explicit ComInit(DWORD flags) : m_hr(::CoInitializeEx(nullptr, flags)) {}

@@ -1,6 +1,8 @@
-// Owners of COM pointers and BSTRs, and the class and interface ids of MSXML 6 that
+// A BSTR-holding VARIANT, and the class and interface ids of MSXML 6 that
 // MinGW's headers do not define.
 #pragma once
+
+#include "device/win_handles.h"
 
 #include <windows.h>
 #include <oleauto.h>
@@ -9,25 +11,7 @@
 
 namespace kvreport {
 
-template <typename T>
-class ComPtr {
-public:
-    ComPtr() = default;
-    ~ComPtr()
-    {
-        if (m_p)
-            m_p->Release();
-    }
-    ComPtr(const ComPtr&) = delete;
-    ComPtr& operator=(const ComPtr&) = delete;
-    T* operator->() const { return m_p; }
-    T* get() const { return m_p; }
-    T** put() { return &m_p; }
-    void** putVoid() { return reinterpret_cast<void**>(&m_p); }
-
-private:
-    T* m_p = nullptr;
-};
+using kv::ComPtr;
 
 // A BSTR-holding VARIANT, cleared when it goes.
 class BstrVariant {
