@@ -33,6 +33,12 @@ struct FactorySettingsForm {
     bool withRawData = true;
 };
 
+// A numbered module slot and the hardware value that says it is fitted.
+struct ModuleSlot {
+    int number;
+    UINT presenceSelector;  // IxaGetHardwareValue
+};
+
 // Numbered modules whose selectors the blocks choose themselves.
 struct SlideInSlot {
     int number;  // 1 or 2
@@ -75,6 +81,16 @@ protected:
     // A module is fitted when its presence value (IxaGetHardwareValue, 4 bytes) can
     // be read and is nonzero; a missing entry point or a failed read means absent.
     bool IsModulePresent(UINT presenceSelector);
+    // The number of the first fitted slot, 0 when none is.
+    template <size_t N>
+    int FirstFittedSlot(const ModuleSlot (&slots)[N])
+    {
+        for (const ModuleSlot& slot : slots) {
+            if (IsModulePresent(slot.presenceSelector))
+                return slot.number;
+        }
+        return 0;
+    }
 
     // Each block writes Test elements only, into the category or subcategory the
     // caller has opened. Failed reads become "Failed" tests with the system error

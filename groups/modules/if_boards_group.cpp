@@ -12,12 +12,7 @@ const DWORD kIfTypes[] = {kVoltadeckV70, kCorvaboxC80, kCorvaboxC81, kCorvaboxC9
 // The models whose IF sensors are shown.
 const DWORD kIfTemperatureTypes[] = {kVoltadeckV70, kCorvaboxC80, kCorvaboxC81};
 
-struct IfSlot {
-    int number;
-    UINT presenceSelector;  // IxaGetHardwareValue
-};
-
-const IfSlot kSlots[] = {
+const ModuleSlot kSlots[] = {
     {1, 57},
     {2, 59},
 };
@@ -33,18 +28,12 @@ void CTestIF::RunTests()
 {
     if (!PassDeviceTypeGate() || !IsOneOf(m_device.deviceType, kIfTypes))
         return;
-    int first = 0;
-    for (const IfSlot& slot : kSlots) {
-        if (IsModulePresent(slot.presenceSelector)) {
-            first = slot.number;
-            break;
-        }
-    }
+    int first = FirstFittedSlot(kSlots);
     if (first == 0)
         return;
 
     Writer().BeginGroup(kGroupName, kGroupDescription, Format(kCategoryFormat, first).c_str(), kManualSubCats);
-    for (const IfSlot& slot : kSlots) {
+    for (const ModuleSlot& slot : kSlots) {
         // The presence is read once more for every slot from the first fitted one on.
         if (slot.number < first || !IsModulePresent(slot.presenceSelector))
             continue;

@@ -9,12 +9,7 @@ namespace {
 // The models with slide-in drive slots.
 const DWORD kDriveTypes[] = {kCorvaboxC90, kPanevoxP91};
 
-struct DriveSlot {
-    int number;
-    UINT presenceSelector;  // IxaGetHardwareValue
-};
-
-const DriveSlot kSlots[] = {
+const ModuleSlot kSlots[] = {
     {1, 62},
     {2, 63},
 };
@@ -30,18 +25,12 @@ void CTestDrive::RunTests()
 {
     if (!PassDeviceTypeGate() || !IsOneOf(m_device.deviceType, kDriveTypes))
         return;
-    int first = 0;
-    for (const DriveSlot& slot : kSlots) {
-        if (IsModulePresent(slot.presenceSelector)) {
-            first = slot.number;
-            break;
-        }
-    }
+    int first = FirstFittedSlot(kSlots);
     if (first == 0)
         return;
 
     Writer().BeginGroup(kGroupName, kGroupDescription, Format(kCategoryFormat, first).c_str(), kManualSubCats);
-    for (const DriveSlot& slot : kSlots) {
+    for (const ModuleSlot& slot : kSlots) {
         // The presence is read once more for every slot from the first fitted one on.
         if (slot.number < first || !IsModulePresent(slot.presenceSelector))
             continue;
