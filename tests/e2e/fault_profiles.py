@@ -38,7 +38,9 @@ NOT_PER_PANEL = {"IxaGetDeviceType"}
 
 USES = {"IxaGetDisplayEqualizer": "equalizer", "IxaUploadFileW": "file", "IxaSelectPanel": "status",
         "IxaEnableWmi": "status", "IxaGetKeyMatrix": "buffer", "IxaGetKeySwitches": "buffer"}
-MODULE_SUBS = range(4)
+# Entry points whose sub-index picks a fan, sensor or counter set (0 to 3).
+SUB_INDEXED = {"IxaGetModuleFanValue", "IxaGetModuleTemperatureValue", "IxaGetModuleStatisticsValue",
+               "IxaGetPanelModuleStatisticsValue", "IxaGetPanelModuleTemperatureValue"}
 
 
 def use_of(entry):
@@ -80,9 +82,29 @@ class Universe:
                 for key, answer in sorted(answers.items()):
                     if not key.startswith("_") and not key.startswith("default"):
                         self.add(entry, normal_key(entry, key.split("@")[0]), answer)
-        self.add("IxaSelectPanel", "0", {"return": 1})
-        self.add("IxaEnableWmi", "1", {"return": 1})
+        self.spread()
         self.entries = sorted({entry for entry, _ in self.templates})
+
+    def spread(self):
+        """Keys the groups read that the shipped profiles leave to their defaults: every
+        sub-index, panel module, panel and LED layer, answered like their neighbours."""
+        for (entry, key), answers in list(self.templates.items()):
+            if key_shape(entry) == "plain":
+                continue
+            subs = [str(sub) for sub in range(4)] if entry in SUB_INDEXED else [key[-1]]
+            if key_shape(entry) == "module":
+                for sub in subs:
+                    self.templates.setdefault((entry, (key[0], sub)), answers)
+            elif key_shape(entry) == "panel":
+                for module in range(5):
+                    for sub in subs:
+                        self.templates.setdefault((entry, (key[0], str(module), sub)), answers)
+        for layer in range(4):
+            self.templates.setdefault(("IxaGetLedMatrix", str(layer)), self.templates.get(("IxaGetLedMatrix", "0"), []))
+        for panel in range(16):
+            self.add("IxaSelectPanel", str(panel), {"return": 1})
+        for on in range(2):
+            self.add("IxaEnableWmi", str(on), {"return": 1})
 
     def add(self, entry, key, answer):
         answers = self.templates.setdefault((entry, key), [])
@@ -192,8 +214,7 @@ class Generator:
     def concrete_keys(self, entry, key):
         """The calls a normal key stands for on this seed's modules and panels."""
         if key_shape(entry) == "module":
-            return ["%s/%d/%s" % (key[0], m, sub) for m in self.modules
-                    for sub in sorted({key[1], str(self.rng.choice(MODULE_SUBS))})]
+            return ["%s/%d/%s" % (key[0], m, key[1]) for m in self.modules]
         if key_shape(entry) == "panel":
             return ["%s/%d/%s/%s" % (key[0], p, key[1], key[2]) for p in self.panels]
         return [key]

@@ -2,9 +2,10 @@
 
 Every seed's profile (fault_profiles.py) is scanned once, without a display (a message
 box then returns at once instead of waiting), and the scan is checked: it ends in time
-and without a crash, the report is valid against the schema, complete up to the root
-end tag, and holds the groups every device of that kind must have and none that the
-device type or the test sequence rules out.
+and without a crash, the report is made of whole elements, valid against the schema,
+complete up to the root end tag, rendered into its page, and holds the groups every
+device of that kind must have and none that the device type or the test sequence rules
+out. A scan stopped for taking too long must still have left whole elements only.
 
     fault_scan.py [--seeds N] [--first S] [--jobs J] [--replay SEED] [--keep DIR]
 
@@ -206,6 +207,9 @@ class Scanner:
             if os.path.exists(report):
                 problems.append("a report on the refused device type %d" % REFUSED_TYPE)
             return problems
+        page = os.path.join(folder, "report.html")
+        if os.path.exists(report) and not (os.path.exists(page) and os.path.getsize(page) > 0):
+            problems.append("no rendered page beside the report")
         return problems + check_report(report, device_type, family)
 
 
