@@ -246,7 +246,7 @@ def main():
     parser.add_argument("--keep", help="folder for the profile, report and trace of each failing seed")
     args = parser.parse_args()
     if args.replay is not None:
-        keep = args.keep or os.path.abspath("fault-scan")
+        keep = args.keep or os.path.join(os.environ.get("KV_BUILD_DIR", tempfile.gettempdir()), "fault-scan")
         seeds = [args.replay]
     else:
         keep = args.keep
