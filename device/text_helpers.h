@@ -1,6 +1,8 @@
 // Program texts: string resources, system error texts, version texts and raw dumps.
 #pragma once
 
+#include "device/raw_dump.h"
+
 #include <windows.h>
 
 #include <cstddef>
@@ -26,10 +28,6 @@ void ProgramTitleText(std::wstring& title);
 // The "FileVersion" string of a file's version resource, looked up under its first
 // translation. Returns 0 when the file has no version resource or no translation.
 int ReadFileVersion(const wchar_t* path, std::wstring& version);
-
-// Hexadecimal dump: a line break and 16 bytes ("%02X" each) per line; trailing 0xFF
-// bytes beyond the first 256 are summarised in a final remark.
-void FormatRawData(const unsigned char* bytes, size_t length, std::wstring& text);
 
 // printf-style formatting into a std::wstring.
 std::wstring Format(const wchar_t* format, ...);

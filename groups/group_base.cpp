@@ -11,8 +11,11 @@ bool CTest::PassDeviceTypeGate()
     if (m_device.deviceType == 0) {
         if (!m_device.IxaGetDeviceType)
             return false;
-        if (!m_device.IxaGetDeviceType(&m_device.deviceType))
+        if (!m_device.IxaGetDeviceType(&m_device.deviceType)) {
+            // A failing call may still have written a value: it must not pass the next gate.
+            m_device.deviceType = 0;
             return false;
+        }
     }
     return m_device.deviceType != 0;
 }

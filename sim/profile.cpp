@@ -1,7 +1,6 @@
 #include "profile.h"
 
 #include "answer_json.h"
-#include "resource.h"
 #include "text.h"
 
 #include <nlohmann/json.hpp>
@@ -66,20 +65,6 @@ static const EntryPointInfo kEntryPoints[] = {
 };
 
 const char kBaseMember[] = "base";
-const char kBuiltinBase[] = "builtin";
-const int kMaxBaseDepth = 8;
-const LONGLONG kMaxProfileBytes = 64LL * 1024 * 1024;
-
-// Where a profile comes from: a file, or the resource built into the library.
-struct ProfileSource {
-    bool builtin = true;
-    std::wstring path;
-};
-
-std::string Describe(const ProfileSource& source)
-{
-    return source.builtin ? std::string("(built-in corvabox-c90.json)") : WideToUtf8(source.path);
-}
 
 size_t KeyParts(KeyKind kind)
 {
@@ -245,70 +230,6 @@ bool ReadKeyedEntry(const json& value, const EntryPointInfo& info, const std::st
     return true;
 }
 
-bool ReadSourceText(const ProfileSource& source, std::string& text, std::string& problem)
-{
-    if (source.builtin) {
-        static const int kAnchor = 0;  // any address inside this library finds its module
-        HMODULE module = nullptr;
-        ::GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
-                             reinterpret_cast<LPCWSTR>(&kAnchor), &module);
-        HRSRC found = ::FindResourceW(module, MAKEINTRESOURCEW(IDR_KVIXA_DEFAULT_PROFILE), RT_RCDATA);
-        HGLOBAL loaded = found != nullptr ? ::LoadResource(module, found) : nullptr;
-        const void* data = loaded != nullptr ? ::LockResource(loaded) : nullptr;
-        if (data == nullptr) {
-            problem = Describe(source) + ": missing from the library, " + ErrorText(::GetLastError());
-            return false;
-        }
-        text.assign(static_cast<const char*>(data), ::SizeofResource(module, found));
-        return true;
-    }
-
-    HANDLE file = ::CreateFileW(source.path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) {
-        problem = Describe(source) + ": cannot be opened, " + ErrorText(::GetLastError());
-        return false;
-    }
-    LARGE_INTEGER size = {};
-    bool ok = ::GetFileSizeEx(file, &size) != FALSE && size.QuadPart <= kMaxProfileBytes;
-    DWORD error = ok ? ERROR_SUCCESS : ERROR_FILE_TOO_LARGE;
-    if (ok) {
-        text.resize(static_cast<size_t>(size.QuadPart));
-        DWORD read = 0;
-        ok = text.empty() || (::ReadFile(file, &text[0], static_cast<DWORD>(text.size()), &read, nullptr) &&
-                              read == text.size());
-        if (!ok)
-            error = ::GetLastError();
-    }
-    ::CloseHandle(file);
-    if (!ok) {
-        problem = Describe(source) + ": cannot be read, " + ErrorText(error);
-        return false;
-    }
-    return true;
-}
-
-bool IsAbsolutePath(const std::wstring& path)
-{
-    return (!path.empty() && (path[0] == L'\\' || path[0] == L'/')) || (path.size() > 1 && path[1] == L':');
-}
-
-// A base file name is taken relative to the folder of the profile that names it.
-ProfileSource ResolveBase(const ProfileSource& from, const std::wstring& name)
-{
-    ProfileSource base;
-    if (WideToUtf8(name) == kBuiltinBase)
-        return base;
-    base.builtin = false;
-    base.path = name;
-    if (from.builtin || IsAbsolutePath(name))
-        return base;
-    const size_t slash = from.path.find_last_of(L"\\/");
-    if (slash != std::wstring::npos)
-        base.path = from.path.substr(0, slash + 1) + name;
-    return base;
-}
-
 // nlohmann's text without its "[json.exception.parse_error.101] " tag.
 std::string ParseErrorText(const char* what)
 {
@@ -319,24 +240,7 @@ std::string ParseErrorText(const char* what)
     return text;
 }
 
-bool LoadInto(const ProfileSource& source, int depth, Profile& profile, std::string& problem);
-
-bool LoadBase(const ProfileSource& source, const json& base, int depth, Profile& profile, std::string& problem)
-{
-    std::wstring name;
-    if (!base.is_string() || !Utf8ToWide(base.get<std::string>(), name) || name.empty()) {
-        problem = Describe(source) + ": /base: needs a file name or \"" + kBuiltinBase + "\"";
-        return false;
-    }
-    if (depth >= kMaxBaseDepth) {
-        problem = Describe(source) + ": /base: profiles based on each other more than " +
-                  std::to_string(kMaxBaseDepth) + " deep (a cycle?)";
-        return false;
-    }
-    return LoadInto(ResolveBase(source, name), depth + 1, profile, problem);
-}
-
-bool ReadEntries(const ProfileSource& source, const json& root, Profile& profile, std::string& problem)
+bool ReadEntries(const std::string& described, const json& root, Profile& profile, std::string& problem)
 {
     for (auto it = root.begin(); it != root.end(); ++it) {
         const std::string& name = it.key();
@@ -346,14 +250,14 @@ bool ReadEntries(const ProfileSource& source, const json& root, Profile& profile
             int delayMs = 0;
             std::string detail;
             if (!ReadDelay(it.value(), delayMs, detail)) {
-                problem = Describe(source) + ": /" + name + ": " + detail;
+                problem = described + ": /" + name + ": " + detail;
                 return false;
             }
             profile.SetDelayMs(delayMs);
             continue;
         }
         const EntryPointInfo* info = FindEntryPoint(name);
-        const std::string where = Describe(source) + ": /" + name;
+        const std::string where = described + ": /" + name;
         if (info == nullptr) {
             problem = where + ": no entry point of that name";
             return false;
@@ -371,29 +275,34 @@ bool ReadEntries(const ProfileSource& source, const json& root, Profile& profile
     return true;
 }
 
-bool LoadInto(const ProfileSource& source, int depth, Profile& profile, std::string& problem)
+}  // namespace
+
+bool ReadProfileText(const std::string& text, const std::string& described, const BaseLoader& loadBase,
+                     Profile& profile, std::string& problem)
 {
-    std::string text;
-    if (!ReadSourceText(source, text, problem))
-        return false;
     json root;
     try {
         root = json::parse(text);
     } catch (const json::exception& e) {
-        problem = Describe(source) + ": " + ParseErrorText(e.what());
+        problem = described + ": " + ParseErrorText(e.what());
         return false;
     }
     if (!root.is_object()) {
-        problem = Describe(source) + ": the profile must be a JSON object of entry points";
+        problem = described + ": the profile must be a JSON object of entry points";
         return false;
     }
     const auto base = root.find(kBaseMember);
-    if (base != root.end() && !LoadBase(source, *base, depth, profile, problem))
-        return false;
-    return ReadEntries(source, root, profile, problem);
+    if (base != root.end()) {
+        std::wstring name;
+        if (!base->is_string() || !Utf8ToWide(base->get<std::string>(), name) || name.empty()) {
+            problem = described + ": /base: needs a file name or \"" + kBuiltinBase + "\"";
+            return false;
+        }
+        if (!loadBase(name, profile, problem))
+            return false;
+    }
+    return ReadEntries(described, root, profile, problem);
 }
-
-}  // namespace
 
 const EntryPointInfo* FindEntryPoint(const std::string& name)
 {
@@ -434,22 +343,6 @@ const Answer* Profile::Find(const std::string& entryPoint, const std::string& ke
             return &found->second;
     }
     return nullptr;
-}
-
-ProfileLoad LoadProfile()
-{
-    ProfileLoad load;
-    ProfileSource source;
-    source.path = EnvironmentValue(L"KVIXA_PROFILE");
-    source.builtin = source.path.empty();
-    auto profile = std::make_unique<Profile>();
-    std::string problem;
-    if (!LoadInto(source, 0, *profile, problem)) {
-        load.problem = "KvIxa: profile " + problem;
-        return load;
-    }
-    load.profile = std::move(profile);
-    return load;
 }
 
 }  // namespace kvsim

@@ -3,6 +3,7 @@
 
 #include "answer.h"
 
+#include <functional>
 #include <initializer_list>
 #include <map>
 #include <memory>
@@ -65,6 +66,19 @@ struct ProfileLoad {
     std::unique_ptr<Profile> profile;  // null when the profile cannot be used
     std::string problem;               // one line naming the file and the fault
 };
+
+// The text a "base" member names: "builtin" for the built-in default profile.
+const char kBuiltinBase[] = "builtin";
+
+// Loads the profile a "base" member names into profile, its own bases first. False,
+// with one line naming the file and the fault in problem, when it cannot be used.
+using BaseLoader = std::function<bool(const std::wstring& name, Profile& profile, std::string& problem)>;
+
+// Reads one profile's JSON text into profile: the base it names (through loadBase),
+// then its entry points on top. described names the profile in problem. Needs no
+// Windows call, so the reader can be checked on any platform.
+bool ReadProfileText(const std::string& text, const std::string& described, const BaseLoader& loadBase,
+                     Profile& profile, std::string& problem);
 
 // Reads the profile named by KVIXA_PROFILE, or the built-in default profile.
 ProfileLoad LoadProfile();

@@ -176,18 +176,6 @@ std::optional<std::wstring> PathOf(FileBase base, const wchar_t* name, const Fil
     return **folder + separator + name;
 }
 
-// Reads two digits or four as a number; 0 when a character is not a digit.
-unsigned DateField(const std::wstring& text, size_t start, size_t length)
-{
-    unsigned value = 0;
-    for (size_t i = start; i < start + length; ++i) {
-        if (text[i] < L'0' || text[i] > L'9')
-            return 0;
-        value = value * 10 + static_cast<unsigned>(text[i] - L'0');
-    }
-    return value;
-}
-
 }  // namespace
 
 // The file-system redirection of a 32-bit process on 64-bit Windows, off while
@@ -229,21 +217,6 @@ bool ReadUninstallEntry(const wchar_t* uninstallKey, UninstallEntry& entry)
     complete = ReadStringValue(key.get(), L"DisplayVersion", entry.setupVersion) && complete;
     complete = ReadStringValue(key.get(), L"InstallDate", entry.installDate) && complete;
     return complete;
-}
-
-std::wstring FormatInstallDate(const std::wstring& installDate)
-{
-    if (installDate.size() != 8)
-        return std::wstring();
-    unsigned year = DateField(installDate, 0, 4);
-    unsigned month = DateField(installDate, 4, 2);
-    unsigned day = DateField(installDate, 6, 2);
-    if (month > 12) {
-        day = DateField(installDate, 0, 2);
-        month = DateField(installDate, 2, 2);
-        year = DateField(installDate, 4, 4);
-    }
-    return Format(L"%04u-%02u-%02u", year, month, day);
 }
 
 bool IsServiceEnumerated(const wchar_t* service)

@@ -5,6 +5,7 @@
 #pragma once
 
 #include "groups/group_base.h"
+#include "groups/platform/install_date.h"
 
 #include <optional>
 #include <string>
@@ -54,11 +55,6 @@ private:
 // untouched) or a value is missing or no REG_SZ (its text is then the query's
 // error text).
 bool ReadUninstallEntry(const wchar_t* uninstallKey, UninstallEntry& entry);
-
-// "YYYY-MM-DD" of an 8-character install date, read as YYYYMMDD or, when that
-// month exceeds 12, as DDMMYYYY; empty for any other length. A field that is not
-// all digits counts as 0.
-std::wstring FormatInstallDate(const std::wstring& installDate);
 
 // True when the service's Enum key holds a nonzero REG_DWORD Count.
 bool IsServiceEnumerated(const wchar_t* service);

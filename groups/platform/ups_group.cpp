@@ -124,8 +124,6 @@ const UINT kTextBytes = 512;
 const wchar_t kZelo[] = L"ZELO";
 const wchar_t kZelos[] = L"ZELOS";
 
-wchar_t FoldAscii(wchar_t c) { return (c >= L'A' && c <= L'Z') ? static_cast<wchar_t>(c - L'A' + L'a') : c; }
-
 bool CallSettings(const DeviceInterface& device, const SettingsTest& test, void* buffer)
 {
     if (test.source == SettingsSource::kFactoryString)
@@ -174,18 +172,6 @@ SettingsRead ReadSetting(const DeviceInterface& device, const SettingsTest& test
 }
 
 }  // namespace
-
-int CompareVersionText(const wchar_t* left, const wchar_t* right)
-{
-    for (;; ++left, ++right) {
-        const wchar_t l = FoldAscii(*left);
-        const wchar_t r = FoldAscii(*right);
-        if (l != r)
-            return l < r ? -1 : 1;
-        if (l == L'\0')
-            return 0;
-    }
-}
 
 unsigned LinkQuality(unsigned requests, unsigned errors)
 {

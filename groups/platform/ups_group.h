@@ -6,6 +6,7 @@
 #pragma once
 
 #include "groups/group_base.h"
+#include "groups/platform/version_text.h"
 
 #include <string>
 
@@ -68,10 +69,6 @@ private:
 
     UpsModel m_model = kUpsModelUnknown;
 };
-
-// Compares two version texts character by character, ASCII letters folded to
-// lower case: "1.9" is above "1.10", "1.1" below it. Negative, 0 or positive.
-int CompareVersionText(const wchar_t* left, const wchar_t* right);
 
 // 100 - errors * 100 / requests in whole percent; 0 when there were more errors
 // than requests. requests must not be 0.

@@ -55,6 +55,17 @@ const PanelFactoryItem kPanelFactoryItems[kPanelFactoryItemCount] = {
 
 const UINT kPanelRawDataBytes = 256;
 
+// An 8-bit value of a one-value entry point. The call has no size argument, so the
+// value gets the room of a 32-bit one in case a library writes more than 8 bits.
+bool CallByte(ixa::ValueRead read, BYTE& value)
+{
+    DWORD room = 0;
+    if (!Call(read, &room))
+        return false;
+    value = static_cast<BYTE>(room & 0xFF);
+    return true;
+}
+
 bool ReadFlag(ixa::SelectorRead read, UINT selector)
 {
     UINT32 flag = 0;
@@ -220,7 +231,7 @@ void PanelTests::WriteDisplaySettings(bool displayType, const PanelRuleCheck& eq
     if (WriteBrightness()) {
         Begin(m_texts.defaultBrightness.name, m_texts.defaultBrightness.description);
         BYTE percent = 0;
-        if (Call(m_device.IxaGetDisplayDefaultBrightness, &percent))
+        if (CallByte(m_device.IxaGetDisplayDefaultBrightness, percent))
             Result(Format(L"%u", static_cast<unsigned>(percent)), kFmtPercent);
         else
             Error(::GetLastError());
@@ -247,7 +258,7 @@ bool PanelTests::WriteBrightness()
 {
     Begin(m_texts.brightness.name, m_texts.brightness.description);
     BYTE percent = 0;
-    const bool ok = Call(m_device.IxaGetDisplayBrightness, &percent);
+    const bool ok = CallByte(m_device.IxaGetDisplayBrightness, percent);
     if (ok)
         Result(Format(L"%u%%", static_cast<unsigned>(percent)), kFmtString);
     else
@@ -292,7 +303,7 @@ void PanelTests::WriteKeys()
 {
     Begin(m_texts.keyCount.name, m_texts.keyCount.description);
     BYTE count = 0;
-    if (Call(m_device.IxaGetKeyCount, &count)) {
+    if (CallByte(m_device.IxaGetKeyCount, count)) {
         Result(Format(L"%u", static_cast<unsigned>(count)), kFmtString);
     } else {
         count = 0;
@@ -332,7 +343,7 @@ void PanelTests::WriteLeds(const PanelRuleCheck& firstLayerOnly)
 {
     Begin(m_texts.ledCount.name, m_texts.ledCount.description);
     BYTE count = 0;
-    if (Call(m_device.IxaGetLedCount, &count)) {
+    if (CallByte(m_device.IxaGetLedCount, count)) {
         Result(Format(L"%u", static_cast<unsigned>(count)), kFmtString);
     } else {
         count = 0;

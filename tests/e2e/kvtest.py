@@ -220,7 +220,11 @@ def load_profile(name):
     base = profile.pop("base", None)
     if base is None:
         return profile
-    merged = load_profile("corvabox-c90.json" if base == "builtin" else base)
+    return overlay(load_profile("corvabox-c90.json" if base == "builtin" else base), profile)
+
+
+def overlay(merged, profile):
+    """merged with profile's answers on top, as the simulated library applies a profile to its base."""
     for entry, answers in profile.items():
         if answers is None:
             merged.pop(entry, None)
