@@ -236,17 +236,17 @@ TEST(CommandLine, OptionsTakeOneValueUnlessRepeatable)
 {
     Arguments parsed;
     std::wstring error;
-    std::vector<OptionSpec> specs = {{L"--html", false}, {L"--keep", true}};
-    ASSERT_TRUE(ParseArguments({L"a", L"--html=x.html", L"--keep", L"serial", L"b", L"--keep=raw"}, specs, parsed,
+    std::vector<OptionRule> rules = {{L"--html", false}, {L"--keep", true}};
+    ASSERT_TRUE(ParseArguments({L"a", L"--html=x.html", L"--keep", L"serial", L"b", L"--keep=raw"}, rules, parsed,
                                error));
     EXPECT_EQ((std::vector<std::wstring>{L"a", L"b"}), parsed.positional);
     EXPECT_EQ(L"x.html", parsed.Value(L"--html"));
     EXPECT_EQ((std::vector<std::wstring>{L"serial", L"raw"}), parsed.options[L"--keep"]);
-    EXPECT_FALSE(ParseArguments({L"--html", L"a", L"--html", L"b"}, specs, parsed, error));
+    EXPECT_FALSE(ParseArguments({L"--html", L"a", L"--html", L"b"}, rules, parsed, error));
     EXPECT_EQ(L"--html is given twice", error);
-    EXPECT_FALSE(ParseArguments({L"--csv", L"a"}, specs, parsed, error));
+    EXPECT_FALSE(ParseArguments({L"--csv", L"a"}, rules, parsed, error));
     EXPECT_EQ(L"unknown option --csv", error);
-    EXPECT_FALSE(ParseArguments({L"a", L"--html"}, specs, parsed, error));
+    EXPECT_FALSE(ParseArguments({L"a", L"--html"}, rules, parsed, error));
     EXPECT_EQ(L"--html needs a value", error);
 }
 

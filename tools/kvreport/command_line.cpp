@@ -28,7 +28,7 @@ std::wstring Arguments::Value(const std::wstring& name) const
     return found == options.end() || found->second.empty() ? std::wstring() : found->second.back();
 }
 
-bool ParseArguments(const std::vector<std::wstring>& args, const std::vector<OptionSpec>& specs,
+bool ParseArguments(const std::vector<std::wstring>& args, const std::vector<OptionRule>& rules,
                     Arguments& parsed, std::wstring& error)
 {
     parsed = Arguments();
@@ -40,11 +40,11 @@ bool ParseArguments(const std::vector<std::wstring>& args, const std::vector<Opt
         }
         size_t equals = arg.find(L'=');
         std::wstring name = arg.substr(0, equals);
-        const OptionSpec* spec = nullptr;
-        for (const OptionSpec& candidate : specs)
+        const OptionRule* rule = nullptr;
+        for (const OptionRule& candidate : rules)
             if (name == candidate.name)
-                spec = &candidate;
-        if (!spec) {
+                rule = &candidate;
+        if (!rule) {
             error = L"unknown option " + name;
             return false;
         }
@@ -62,7 +62,7 @@ bool ParseArguments(const std::vector<std::wstring>& args, const std::vector<Opt
             return false;
         }
         std::vector<std::wstring>& values = parsed.options[name];
-        if (!values.empty() && !spec->repeatable) {
+        if (!values.empty() && !rule->repeatable) {
             error = name + L" is given twice";
             return false;
         }

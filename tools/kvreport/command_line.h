@@ -7,7 +7,7 @@
 
 namespace kvreport {
 
-struct OptionSpec {
+struct OptionRule {
     const wchar_t* name;  // "--html"
     bool repeatable;      // may be given more than once (values collected)
 };
@@ -24,7 +24,7 @@ struct Arguments {
 // Splits args by the options allowed; "--name value" and "--name=value" both work.
 // False with a message for an unknown option, a missing value or a single option
 // given twice.
-bool ParseArguments(const std::vector<std::wstring>& args, const std::vector<OptionSpec>& specs,
+bool ParseArguments(const std::vector<std::wstring>& args, const std::vector<OptionRule>& rules,
                     Arguments& parsed, std::wstring& error);
 
 // One line of usage per command, as help shows them.
