@@ -299,18 +299,23 @@ void PanelTests::WriteEqualizerAutoValue()
     End();
 }
 
-void PanelTests::WriteKeys()
+BYTE PanelTests::WriteCountTest(const LabelPair& texts, ixa::ValueRead read)
 {
-    Begin(m_texts.keyCount.name, m_texts.keyCount.description);
+    Begin(texts.name, texts.description);
     BYTE count = 0;
-    if (CallByte(m_device.IxaGetKeyCount, count)) {
+    if (CallByte(read, count)) {
         Result(Format(L"%u", static_cast<unsigned>(count)), kFmtString);
     } else {
         count = 0;
         Error(::GetLastError());
     }
     End();
-    if (count == 0)
+    return count;
+}
+
+void PanelTests::WriteKeys()
+{
+    if (WriteCountTest(m_texts.keyCount, m_device.IxaGetKeyCount) == 0)
         return;
 
     Begin(m_texts.keysEnabled.name, m_texts.keysEnabled.description);
@@ -341,16 +346,7 @@ void PanelTests::WriteKeys()
 
 void PanelTests::WriteLeds(const PanelRuleCheck& firstLayerOnly)
 {
-    Begin(m_texts.ledCount.name, m_texts.ledCount.description);
-    BYTE count = 0;
-    if (CallByte(m_device.IxaGetLedCount, count)) {
-        Result(Format(L"%u", static_cast<unsigned>(count)), kFmtString);
-    } else {
-        count = 0;
-        Error(::GetLastError());
-    }
-    End();
-    if (count == 0)
+    if (WriteCountTest(m_texts.ledCount, m_device.IxaGetLedCount) == 0)
         return;
 
     for (UINT layer = 0; layer < kLedLayers; ++layer) {

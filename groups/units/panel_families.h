@@ -77,6 +77,8 @@ public:
     void WriteLeds(const PanelRuleCheck& firstLayerOnly);
 
 private:
+    // A key or LED count test; returns the count, 0 when it cannot be read.
+    BYTE WriteCountTest(const LabelPair& texts, ixa::ValueRead read);
     bool WriteLinkState(const Label& label, UINT selector);
     void WriteLockTime(bool notAvailableOnError1);
     void WriteResolution();

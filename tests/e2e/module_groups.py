@@ -2,6 +2,7 @@
 and the library calls each group made."""
 
 from kvtest import TAB, category, group_end, group_start, subcategory, system_text, test_block
+from test_cpu_board import dump
 
 COMPATIBILITY = ("The compatibility ID is used to recognize hardware changes that are important for device specific "
                  "software.")
@@ -48,18 +49,6 @@ def alarm(text, fmt):
 
 def failed(code):
     return (system_text(code), "String", "Failed")
-
-
-def dump(data, length):
-    """FormatRawData: a line break before every 16 bytes; trailing 0xFF beyond the first 256 summarised."""
-    block = bytes(data)
-    shown = length
-    while shown > 256 and block[shown - 1] == 0xFF:
-        shown -= 1
-    text = "".join(("\r\n" if i % 16 == 0 else "") + "%02X" % block[i] for i in range(shown))
-    if shown < length:
-        text += "\r\n(remaining %d bytes are FF)" % (length - shown)
-    return text
 
 
 def answer_bytes(answer, size):
