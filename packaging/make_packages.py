@@ -193,11 +193,23 @@ def sign_all(signer, folder, suffixes):
 
 
 def make_packages(source, bin_dirs, out, commit, epoch, pfx=None, timestamp_url=None):
-    """Writes the five packages and SHA256SUMS into out; returns their names."""
-    file_version = read_file_version(source)
-    version = product_version(file_version)
+    """Writes the five packages and SHA256SUMS into out; returns their names. On an error
+    out stays as it was."""
     partial = out.rstrip("/") + ".partial"
     shutil.rmtree(partial, ignore_errors=True)
+    try:
+        names = _make_into(partial, source, bin_dirs, commit, epoch, pfx, timestamp_url)
+    except BaseException:
+        shutil.rmtree(partial, ignore_errors=True)
+        raise
+    shutil.rmtree(out, ignore_errors=True)
+    os.replace(partial, out)
+    return names
+
+
+def _make_into(partial, source, bin_dirs, commit, epoch, pfx, timestamp_url):
+    file_version = read_file_version(source)
+    version = product_version(file_version)
     work = os.path.join(partial, ".work")
     os.makedirs(work)
     signer = signing.Signer(pfx, work, timestamp_url) if pfx else None
@@ -229,10 +241,7 @@ def make_packages(source, bin_dirs, out, commit, epoch, pfx=None, timestamp_url=
             signer.sign(os.path.join(partial, msi))
         packages.append(msi)
     archive.write_checksums(partial, packages)
-
     shutil.rmtree(work)
-    shutil.rmtree(out, ignore_errors=True)
-    os.replace(partial, out)
     return sorted(packages) + ["SHA256SUMS"]
 
 
@@ -254,7 +263,6 @@ def main(argv):
         names = make_packages(args.source, {"x64": args.bin64, "x86": args.bin32}, args.out, args.commit,
                               args.epoch, args.sign, args.timestamp)
     except (signing.SigningError, RuntimeError, OSError, ValueError, subprocess.CalledProcessError) as error:
-        shutil.rmtree(args.out.rstrip("/") + ".partial", ignore_errors=True)
         print("make_packages: %s" % error, file=sys.stderr)
         return 1
     for name in names:

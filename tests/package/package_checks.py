@@ -3,6 +3,7 @@ readers of what they look at (zip listings, MSI tables, version strings, link ma
 uninstall entries)."""
 
 import os
+import shutil
 import struct
 import subprocess
 import sys
@@ -32,7 +33,6 @@ def make(out, **options):
 def packages():
     """The packages of the suite's build in DIST, made once per test run."""
     if not _made:
-        import shutil
         shutil.rmtree(WORK, ignore_errors=True)
         os.makedirs(WORK)
         make(DIST)
