@@ -14,6 +14,7 @@ the end; on an error OUT stays as it was.
 """
 
 import argparse
+import collections
 import hashlib
 import json
 import os
@@ -32,17 +33,9 @@ PRODUCT = "KvInspectra"
 # come first on the PATH).
 SYSTEM_PYTHON = "/usr/bin/python3"
 
-
-class Edition:
-    def __init__(self, name, wixl_arch, product_name, upgrade_code, program_files, win64):
-        self.name = name
-        self.wixl_arch = wixl_arch
-        self.product_name = product_name
-        # Never change these: Windows Installer finds the installed version of an edition by it.
-        self.upgrade_code = upgrade_code
-        self.program_files = program_files
-        self.win64 = win64
-
+# upgrade_code: never to change, Windows Installer finds the installed version of an
+# edition by it.
+Edition = collections.namedtuple("Edition", "name wixl_arch product_name upgrade_code program_files win64")
 
 EDITIONS = [
     Edition("x64", "x64", "Kavrol Inspectra (64-bit)", "A6964E2D-3BDF-4D33-B7CB-03CAA4550FA5",
