@@ -10,6 +10,7 @@ namespace kvreport {
 struct OptionRule {
     const wchar_t* name;  // "--html"
     bool repeatable;      // may be given more than once (values collected)
+    bool flag = false;    // takes no value ("--no-verify")
 };
 
 struct Arguments {
