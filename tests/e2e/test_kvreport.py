@@ -17,8 +17,8 @@ import unittest
 
 from kvreport_tool import (digest, folder_listing, header, kvreport, label, one_line, read_report_lines,
                            replace_group, replace_result, summary_row, tests_of, write_report)
-from kvtest import (SOURCE_DIR, ScanTestCase, category, group_end, group_start, load_profile, system_text,
-                    test_block, to_windows)
+from kvtest import (SOURCE_DIR, ScanTestCase, category, check_written_reports, group_end, group_start, load_profile,
+                    system_text, test_block, to_windows)
 
 SCANS = {}
 _scanner = None
@@ -57,6 +57,7 @@ def setUpModule():
 
 def tearDownModule():
     _scanner.tearDown()
+    check_written_reports()
 
 
 def win(path):

@@ -28,6 +28,7 @@ struct ReportHeader {
     std::wstring computerName;
     // Which fields the file holds: all of them, but in a report that stops inside its header.
     unsigned fields = kAllHeaderFields;
+    int line = 0;  // of its Header start tag
 };
 
 // The header's elements in the order the program writes them.

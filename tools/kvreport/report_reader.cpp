@@ -263,6 +263,7 @@ private:
         switch (node) {
         case Node::Header:
             m_report.header.fields = 0;
+            m_report.header.line = Line();
             break;
         case Node::Group:
             m_report.groups.emplace_back();
