@@ -62,6 +62,8 @@ const TextCase kTexts[] = {
     {With(L"PC1", L"tech"), L"\\\\PC1\\share\\tech.log on PC1", L"\\\\Computer-1\\share\\tech.log on PC1"},
     {With(L"HMI-LINE4-07", L"j.doe"), L"Station HMI-LINE4-07, ask J.Doe", L"Station Computer-1, ask User-1"},
     {Device(), L"C:/Users/tech/kv.log", L"C:/Users/User-1/kv.log"},
+    // The names the program gives its reports.
+    {With(L"PC1", L"tech"), L"D:\\KvInspectraPC1_2.xml, KvInspectraPC1.xsl", L"D:\\KvInspectraComputer-1_2.xml, KvInspectraComputer-1.xsl"},
     // A word of the report's own labels or a common word stays, but not in a path.
     {With(L"PANEL", L"tech"), L"Monitor/Panel", L"Monitor/Panel"},
     {With(L"PANEL", L"tech"), L"C:\\Kavrol\\Panel\\setup.ini", L"C:\\Kavrol\\Computer-1\\setup.ini"},

@@ -10,6 +10,8 @@
 namespace kvreport {
 namespace {
 
+// How the program's report names start, folded.
+const wchar_t kReportNamePrefix[] = L"kvinspectra";
 // Shorter values are looked for as path components only: as words they would match
 // parts of ordinary texts.
 const size_t kShortestWord = 5;
@@ -150,6 +152,15 @@ std::vector<const std::wstring*> Labels(const Report& report)
     return labels;
 }
 
+// The program names its reports "KvInspectra<computer>.xml", "_1", "_2", ...: there the
+// computer name stands alone although it is no whole word.
+bool InProgramsReportName(const std::wstring& text, size_t at, wchar_t after)
+{
+    const size_t prefix = wcslen(kReportNamePrefix);
+    return at >= prefix && text.compare(at - prefix, prefix, kReportNamePrefix) == 0 &&
+           (after == L'_' || !IsWordCharacter(after));
+}
+
 }  // namespace
 
 std::wstring Folded(const std::wstring& text)
@@ -225,6 +236,8 @@ bool StandsAt(const std::wstring& text, size_t at, const std::wstring& value, bo
     wchar_t before = at > 0 ? text[at - 1] : L' ';
     wchar_t after = end < text.size() ? text[end] : L' ';
     if (asWord && !IsWordCharacter(before) && !IsWordCharacter(after))
+        return true;
+    if (InProgramsReportName(text, at, after))
         return true;
     if (!EndsPathComponent(before) || !EndsPathComponent(after))
         return false;

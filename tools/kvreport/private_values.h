@@ -34,7 +34,8 @@ bool SearchedAsWord(const std::wstring& value, const Vocabulary& vocabulary);
 
 // Where value stands in text at or after from, both folded (Folded): as a whole path
 // component (a backslash on one side, or a slash in a text with an absolute path, and a
-// path's end on the other) or, when asWord, as a whole word. Returns npos when nowhere.
+// path's end on the other), as the computer in a name the program gives its reports
+// ("KvInspectraPC1_2.xml") or, when asWord, as a whole word. Returns npos when nowhere.
 size_t FindPrivate(const std::wstring& text, const std::wstring& value, size_t from, bool asWord);
 // The same test at one place only.
 bool StandsAt(const std::wstring& text, size_t at, const std::wstring& value, bool asWord);
