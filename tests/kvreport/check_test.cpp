@@ -3,7 +3,10 @@
 #include "report_builder.h"
 
 #include "tools/kvreport/check_command.h"
+#include "tools/kvreport/raw_dump_text.h"
 #include "tools/kvreport/report_reader.h"
+
+#include "device/raw_dump.h"
 
 #include <gtest/gtest.h>
 
@@ -116,7 +119,7 @@ const Broken kBroken[] = {
      L"upper-case hexadecimal digits"},
     {L">\r\n0102<", L">\r\n0102\r\n(remaining 12 bytes are FF)<",
      L"line 52, test 5 (G > T5): a Raw result is a hexadecimal dump: the remark on left-out FF bytes follows 2 bytes; "
-     L"only the first 256 are always shown"},
+     L"the first 256 are always shown"},
     {L">-10.00<", L">cold<", L"line 67, test 7 (G > T7): a DegreeCentigrade result is a number, not \"cold\""},
     {L">1.234<", L">12<", L"line 81, test 9 (G > T9): a Volt result is a number with decimals, not \"12\""},
     {L">No<", L">Maybe<", L"line 95, test 11 (G > T11): a YesNo result is \"Yes\" or \"No\", not \"Maybe\""},
@@ -145,6 +148,37 @@ TEST(Check, AnIncompleteReportIsCheckedAsFarAsItGoes)
     lines[37] = L"\t\t\t\t\t\t\t<TestResult Format=\"Dec\">lots</TestResult>";
     EXPECT_EQ(std::vector<std::wstring>{L"line 38, test 3 (G > T3): a Dec result is a decimal number, not \"lots\""},
               Findings(JoinLines(lines)));
+}
+
+struct Block {
+    const char* what;
+    size_t length;
+    size_t ffFrom;  // bytes from here on are FF
+};
+const Block kBlocks[] = {
+    {"no bytes", 0, 0},          {"17 bytes", 17, 17},           {"256 FF bytes", 256, 0},
+    {"300 bytes, 44 FF", 300, 256}, {"2048 bytes, 1000 FF", 2048, 1048}, {"2048 bytes, the last FF", 2048, 2047},
+    {"512 bytes, no FF", 512, 512},
+};
+
+// What the program writes, the reader takes back byte for byte.
+TEST(Check, EveryDumpTheProgramWritesReadsBackToItsBytes)
+{
+    for (const Block& block : kBlocks) {
+        std::vector<unsigned char> bytes(block.length, 0xFF);
+        for (size_t i = 0; i < block.ffFrom; ++i)
+            bytes[i] = static_cast<unsigned char>(i * 7 % 255);
+        std::wstring text;
+        kv::FormatRawData(bytes.data(), bytes.size(), text);
+        std::wstring parsed;  // as the parser hands it over: line feeds only
+        for (wchar_t c : text)
+            if (c != L'\r')
+                parsed += c;
+        std::vector<unsigned char> back;
+        std::wstring problem;
+        EXPECT_TRUE(ParseRawDump(parsed, back, problem)) << block.what << ": " << problem;
+        EXPECT_EQ(bytes, back) << block.what;
+    }
 }
 
 }  // namespace

@@ -87,9 +87,14 @@ bool ParseRawDump(const std::wstring& text, std::vector<unsigned char>& bytes, s
     for (size_t i = 0; i < lines.size(); ++i)
         if (!ParseLine(lines[i], i + 1, i + 1 == lines.size(), bytes, problem))
             return false;
-    if (remaining && bytes.size() != kShownWhole) {
+    // Trailing FF bytes are left out of a block beyond its first 256 bytes, all of them.
+    if (remaining && bytes.size() < kShownWhole) {
         problem = L"the remark on left-out FF bytes follows " + std::to_wstring(bytes.size()) +
-                  L" bytes; only the first 256 are always shown";
+                  L" bytes; the first 256 are always shown";
+        return false;
+    }
+    if (remaining && bytes.size() > kShownWhole && bytes.back() == 0xFF) {
+        problem = L"the dump shows an FF byte at its end beside the remark on left-out FF bytes";
         return false;
     }
     bytes.insert(bytes.end(), remaining, 0xFF);
