@@ -127,6 +127,8 @@ const Broken kBroken[] = {
      L"line 102, test 12 (G > T12): a EnableDisable result is \"Enabled\" or \"Disabled\", not \"On\""},
     {L"\"Rpm\">2400<", L"\"Rpm\">2400 rpm<", L"line 109, test 13 (G > T13): a Rpm result is a number, not \"2400 rpm\""},
     {L"\"Unknown\"", L"\"Foo\"", L"line 31, test 2 (G > T2): the Format \"Foo\" is none of the report format"},
+    {L">Alarm<", L">Hot<",
+     L"line 68, test 7 (G > T7): \"Hot\" is no status: \"Passed\", \"Failed\", \"Alarm\" or empty"},
 };
 
 TEST(Check, EachBrokenRuleIsOneFindingWithLineTestAndRule)

@@ -112,22 +112,34 @@ void CheckHeader(const ReportHeader& header, std::vector<Finding>& findings)
     }
 }
 
-// The line of one of a test's elements: they follow its start tag one a line, in this order.
+// The line of one of a test's elements: they follow its start tag one a line, in this order
+// (a raw dump's result takes a line more for every line break it holds).
 int LineOf(const ReportTest& test, unsigned part)
 {
     int line = test.line + 1;
-    for (unsigned before : {kHasName, kHasDescription, kHasNumber, kHasResult})
-        if (before != part && (test.parts & before))
-            ++line;
-        else if (before == part)
+    for (unsigned before : {kHasName, kHasDescription, kHasNumber, kHasResult}) {
+        if (before == part)
             break;
+        if (test.parts & before)
+            ++line;
+        if (before == kHasResult && (test.parts & before))
+            line += static_cast<int>(std::count(test.result.begin(), test.result.end(), L'\n'));
+    }
     return line;
 }
 
 int ResultLine(const ReportTest& test) { return LineOf(test, kHasResult); }
 
+bool IsStatus(const std::wstring& status)
+{
+    return status == L"Passed" || status == L"Failed" || status == L"Alarm" || status.empty();
+}
+
 void CheckResult(const ReportTest& test, const std::wstring& where, std::vector<Finding>& findings)
 {
+    if ((test.parts & kHasStatus) && !IsStatus(test.status))
+        findings.push_back({LineOf(test, kHasStatus), where,
+                            Quoted(test.status) + L" is no status: \"Passed\", \"Failed\", \"Alarm\" or empty"});
     if (!(test.parts & kHasResult) || test.status == L"Failed" || test.result == kNotAvailable)
         return;
     for (const FormatRule& rule : kFormatRules) {
