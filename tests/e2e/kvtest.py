@@ -134,14 +134,16 @@ def keep_for_check(path, name):
 
 def check_written_reports():
     """Every report kept so far keeps the rules of the format that the schema cannot state."""
-    reports = list(_written_reports)
-    del _written_reports[:]
-    if not reports:
+    if not _written_reports:
         return
-    code, output = kvreport_check(reports)
-    for path in reports:
+    code, output = kvreport_check([_written_folder])
+    if code and os.environ.get("KV_KEEP_CHECKED"):
+        shutil.copytree(_written_folder, os.environ["KV_KEEP_CHECKED"], dirs_exist_ok=True)
+    for path in _written_reports:
         os.remove(path)
-    assert code == 0, "KvReport check found reports the program wrote that break the format:\n" + output
+    del _written_reports[:]
+    assert code == 0, "KvReport check (exit code %d) found reports the program wrote that break the format:\n%s" % (
+        code, output)
 
 
 def re_escape(text):

@@ -29,6 +29,7 @@ const Result kGood[] = {
     {L"YesNo", L"No", L"Passed"},            {L"EnableDisable", L"Enabled", L"Passed"},
     {L"Rpm", L"2400", L""},                  {L"Dec", L"N/A", L"Passed"},
     {L"Volt", L"The device is not ready.", L"Failed"},
+    {L"Minutes", L"(unknown type)", L"Passed"}, {L"YesNo", L"Enabled", L"Passed"},
 };
 
 // The report's lines: header, one group, one test per result, numbered 1, 2, 3, ... (the
@@ -103,7 +104,7 @@ const Broken kBroken[] = {
     {L"09:05:00", L"9:5:0", L"line 7, header <Time>: \"9:5:0\" is not a time hh:mm:ss"},
     {L"8 Dec 2026", L"yesterday", L"line 8, header <Date>: \"yesterday\" is not a date such as \"8 Dec 2026\""},
     {L"<GroupNumber>1<", L"<GroupNumber>2<", L"line 13, group \"G\": <GroupNumber> is 2 where 1 follows"},
-    {L"<TestNumber>15<", L"<TestNumber>16<", L"line 122, test 16 (G > T15): <TestNumber> is 16 where 15 follows"},
+    {L"<TestNumber>17<", L"<TestNumber>18<", L"line 136, test 18 (G > T17): <TestNumber> is 18 where 17 follows"},
     {L">-3<", L">lots<", L"line 38, test 3 (G > T3): a Dec result is a decimal number, not \"lots\""},
     {L">00C9001a<", L">00C9001Ah<", L"line 45, test 4 (G > T4): a Hex result is hexadecimal digits, not \"00C9001Ah\""},
     {L">\r\n0102<", L">hello<",
@@ -122,7 +123,8 @@ const Broken kBroken[] = {
      L"the first 256 are always shown"},
     {L">-10.00<", L">cold<", L"line 67, test 7 (G > T7): a DegreeCentigrade result is a number, not \"cold\""},
     {L">1.234<", L">12<", L"line 81, test 9 (G > T9): a Volt result is a number with decimals, not \"12\""},
-    {L">No<", L">Maybe<", L"line 95, test 11 (G > T11): a YesNo result is \"Yes\" or \"No\", not \"Maybe\""},
+    {L">No<", L">Maybe<", L"line 95, test 11 (G > T11): a YesNo result is \"Yes\" or \"No\" (\"Enabled\" or \"Disabled\"), not "
+     L"\"Maybe\""},
     {L">Enabled<", L">On<",
      L"line 102, test 12 (G > T12): a EnableDisable result is \"Enabled\" or \"Disabled\", not \"On\""},
     {L"\"Rpm\">2400<", L"\"Rpm\">2400 rpm<", L"line 109, test 13 (G > T13): a Rpm result is a number, not \"2400 rpm\""},

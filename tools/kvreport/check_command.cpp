@@ -13,8 +13,9 @@
 namespace kvreport {
 namespace {
 
-// The word for a value the device does not provide: it stands for a value of any Format.
-const wchar_t kNotAvailable[] = L"N/A";
+// Words that stand for a value of any Format: one the device does not provide, and a
+// registry value of an unexpected type (the UPS service's settings).
+const wchar_t* const kAnyFormat[] = {L"N/A", L"(unknown type)"};
 
 bool AnyText(const std::wstring&) { return true; }
 
@@ -47,10 +48,14 @@ bool IsHex(const std::wstring& text)
     return !text.empty() && std::all_of(text.begin(), text.end(), [](wchar_t c) { return iswxdigit(c) != 0; });
 }
 
-bool IsYesNo(const std::wstring& text) { return text == L"Yes" || text == L"No"; }
+// The UPS service's "Shutdown on battery" says "Enabled" or "Disabled" with Format YesNo.
+bool IsYesNo(const std::wstring& text)
+{
+    return text == L"Yes" || text == L"No" || text == L"Enabled" || text == L"Disabled";
+}
 bool IsEnableDisable(const std::wstring& text) { return text == L"Enabled" || text == L"Disabled"; }
 
-// What a result of each Format holds, unless the test failed or its value is "N/A"
+// What a result of each Format holds, unless the test failed or holds a word of any Format
 // (a raw dump: the layout of raw_dump_text.h).
 struct FormatRule {
     const wchar_t* format;
@@ -74,7 +79,7 @@ const FormatRule kFormatRules[] = {
     {L"Volt", IsDecimal, L"a number with decimals"},
     {L"Ampere", IsDecimal, L"a number with decimals"},
     {L"Watt", IsDecimal, L"a number with decimals"},
-    {L"YesNo", IsYesNo, L"\"Yes\" or \"No\""},
+    {L"YesNo", IsYesNo, L"\"Yes\" or \"No\" (\"Enabled\" or \"Disabled\")"},
     {L"EnableDisable", IsEnableDisable, L"\"Enabled\" or \"Disabled\""},
     {L"Minutes", IsNumber, L"a number"},
     {L"Seconds", IsNumber, L"a number"},
@@ -140,7 +145,8 @@ void CheckResult(const ReportTest& test, const std::wstring& where, std::vector<
     if ((test.parts & kHasStatus) && !IsStatus(test.status))
         findings.push_back({LineOf(test, kHasStatus), where,
                             Quoted(test.status) + L" is no status: \"Passed\", \"Failed\", \"Alarm\" or empty"});
-    if (!(test.parts & kHasResult) || test.status == L"Failed" || test.result == kNotAvailable)
+    if (!(test.parts & kHasResult) || test.status == L"Failed" ||
+        std::find(std::begin(kAnyFormat), std::end(kAnyFormat), test.result) != std::end(kAnyFormat))
         return;
     for (const FormatRule& rule : kFormatRules) {
         if (test.format != rule.format)
