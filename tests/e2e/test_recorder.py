@@ -66,6 +66,16 @@ RECORDED = {
     "IxaGetLedMatrix": {"0@panel2": {"error": 87}},
 }
 
+# The width of the value each one-value entry point writes: what its callers hold.
+ONE_VALUE_BITS = {
+    "IxaGetDeviceType": 32, "IxaGetKeyCfgState": 32, "IxaGetKeyLayer": 8, "IxaGetKeyLayerMode": 8,
+    "IxaGetUserSerialId": 32, "IxaGetLedCount": 8, "IxaGetKeyCount": 8, "IxaAreKeysEnabled": 32,
+    "IxaGetPanelLockTime": 32, "IxaGetDisplayBrightness": 8, "IxaGetDisplayDefaultBrightness": 8,
+    "IxaIsWmiEnabled": 32, "IxaGetUserLed": 32, "IxaGetUserlogoValue": 32, "IxaGetUserlogoStringW": 32,
+    "IxaGetDisplayType": 32, "IxaGetDisplayFactoryBrightness": 8, "IxaGetDisplayContrast": 32,
+    "IxaGetDisplayDefaultContrast": 32, "IxaGetDisplayFactoryContrast": 32,
+}
+
 # What the recorder cannot record through: the real library it is given (a file to copy beside it as
 # KvIxa.real.dll, or None), its environment ({folder} is the scan's folder) and the text of its
 # message box. The report stays that of a scan without a device, or of a plain scan with a record
@@ -304,3 +314,21 @@ class RecorderTest(ScanTestCase):
         """The probe's arguments for a trace line; an upload goes to the file upload."""
         name, arguments = re.fullmatch(r"(\w+)\((.*)\) = -?\d+ \[\d+\]", line).groups()
         return [name] + [a for a in re.sub(r'^".*?"', lambda _: upload, arguments).split(", ") if a]
+
+    def test_every_one_value_entry_point_is_recorded_with_its_width(self):
+        with open(CONTRACT, encoding="utf-8") as f:
+            self.assertEqual(sorted(re.findall(r"X\(ValueRead, (\w+)\)", f.read())), sorted(ONE_VALUE_BITS))
+        # A value no neighbouring byte can make: a byte of 6 read as 32 bits takes three bytes behind it.
+        profile = {name: {"u8": 6 + i} if bits == 8 else {"u32": 0x12345600 + i}
+                   for i, (name, bits) in enumerate(sorted(ONE_VALUE_BITS.items()))}
+        folder = self.make_folder()
+        self.behind_recorder(SIMULATOR)(folder)
+        path, record = os.path.join(folder, "profile.json"), os.path.join(folder, "recorded.json")
+        with open(path, "w", encoding="utf-8") as f:
+            json.dump(profile, f)
+        calls = [[name] for name in sorted(profile)]
+        alone = self.probe(SIMULATOR, calls, {"KVIXA_PROFILE": to_windows(path)})
+        through = self.probe(os.path.join(folder, "KvIxa.dll"), calls,
+                             {"KVIXA_PROFILE": to_windows(path), "KVIXA_RECORD": to_windows(record)})
+        self.assertEqual(alone, through)
+        self.assertEqual(profile, entries(read_json(record)))
