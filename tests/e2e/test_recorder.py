@@ -80,7 +80,7 @@ ONE_VALUE_BITS = {
 # KvIxa.real.dll, or None), its environment ({folder} is the scan's folder) and the text of its
 # message box. The report stays that of a scan without a device, or of a plain scan with a record
 # that cannot be written.
-NOT_FOUND = "; it must be the maker's KvIxa.dll for 64-bit programs, with the files it needs beside it"
+NOT_LOADABLE = "; it must be the maker's KvIxa.dll for 64-bit programs, with the files it needs beside it"
 UNTIL_THEN = ". Until then every call fails with error 126."
 FAILURES = [
     ("no real library beside the recorder", None, {},
@@ -93,7 +93,7 @@ FAILURES = [
      "{folder}\\KvIxa.dll is the recording KvIxa.dll itself; set KVIXA_REAL to the path of the maker's "
      "KvIxa.dll" + UNTIL_THEN),
     ("KvIxa.real.dll is no library", CONTRACT, {},
-     "{folder}\\KvIxa.real.dll cannot be loaded, error 193 ({193})" + NOT_FOUND + UNTIL_THEN),
+     "{folder}\\KvIxa.real.dll cannot be loaded, error 193 ({193})" + NOT_LOADABLE + UNTIL_THEN),
     ("the record's folder does not exist", SIMULATOR, {"KVIXA_RECORD": "{folder}\\missing\\recorded.json"},
      "record {folder}\\missing\\recorded.json cannot be written, error 3 ({3}); set KVIXA_RECORD to a file "
      "in a folder that exists and can be written, and record again"),
@@ -318,7 +318,7 @@ class RecorderTest(ScanTestCase):
     def test_every_one_value_entry_point_is_recorded_with_its_width(self):
         with open(CONTRACT, encoding="utf-8") as f:
             self.assertEqual(sorted(re.findall(r"X\(ValueRead, (\w+)\)", f.read())), sorted(ONE_VALUE_BITS))
-        # A value no neighbouring byte can make: a byte of 6 read as 32 bits takes three bytes behind it.
+        # A byte read as 32 bits takes the three bytes behind it with it, a 32-bit value read as a byte loses three.
         profile = {name: {"u8": 6 + i} if bits == 8 else {"u32": 0x12345600 + i}
                    for i, (name, bits) in enumerate(sorted(ONE_VALUE_BITS.items()))}
         folder = self.make_folder()
