@@ -6,7 +6,8 @@ BUILD_DIR=${BUILD_DIR:-$KV_ROOT/build}
 case "$BUILD_DIR" in /*) ;; *) BUILD_DIR=$KV_ROOT/$BUILD_DIR ;; esac
 
 KV_PACKAGES="g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64 g++-mingw-w64-i686-posix binutils-mingw-w64-i686
-  wine wine64 xvfb xauth xdotool imagemagick cmake make googletest nlohmann-json3-dev xsltproc libxml2-utils python3"
+  wine wine64 xvfb xauth xdotool imagemagick cmake make googletest nlohmann-json3-dev xsltproc libxml2-utils python3
+  wamerican-small"
 
 # scripts/package: the installers (wixl, and libmsi's Python binding to stamp them),
 # Authenticode signing, the commit to build from.
