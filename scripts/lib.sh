@@ -9,8 +9,9 @@ KV_PACKAGES="g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64 g++-mingw-w64-i686-p
   wine wine64 xvfb xauth xdotool imagemagick cmake make googletest nlohmann-json3-dev xsltproc libxml2-utils python3
   wamerican-small"
 
-# Only the tests need a browser, and clang with libFuzzer for the native fuzz targets.
-KV_TEST_PACKAGES="chromium clang-14 libclang-rt-14-dev"
+# Only the tests need a browser, clang with libFuzzer for the native fuzz targets, and
+# sqlite3 to load what KvReport table writes.
+KV_TEST_PACKAGES="chromium clang-14 libclang-rt-14-dev sqlite3"
 
 kv_log() { printf '== %s\n' "$*" >&2; }
 

@@ -86,12 +86,12 @@ def expected_diff(old, new, forward):
 
 
 def table_rows(page):
-    """The td texts of every table row of an HTML page."""
+    """The td texts of every table row of an HTML page, without the links in them."""
     rows = []
     for row in re.findall(r"<tr[^>]*>(.*?)</tr>", page, re.S):
         cells = re.findall(r"<td[^>]*>(.*?)</td>", row, re.S)
         if cells:
-            rows.append([html.unescape(cell) for cell in cells])
+            rows.append([html.unescape(re.sub(r"<[^>]*>", "", cell)) for cell in cells])
     return rows
 
 
@@ -221,8 +221,9 @@ class Summary(unittest.TestCase):
             self.assertEqual(before, digest(*inputs))
         self.assertEqual(2, run.returncode)
         self.assertEqual([cut_message(os.path.join(fleet, "cut.xml"), line, group)], run.err_lines)
-        self.assertEqual(["Computer", "Device type", "Date", "Time", "Program version", "BIOS version", "Tests",
-                          "Failed", "Alarms", "Hottest sensor", "\u00b0C", "File"], rows[0])
+        self.assertEqual(["Computer", "Device type", "Serial number", "User Serial ID", "Date", "Time",
+                          "Program version", "BIOS version", "Tests", "Failed", "Alarms", "Hottest sensor", "\u00b0C",
+                          "Note", "File"], rows[0])
         self.assertEqual([row for _, row in expected], rows[1:])
         self.assertEqual(rows[1:], html_rows)
         self.assertEqual([row[-1] for _, row in expected], [re.split(r"\s{2,}", line)[-1] for line in run.lines[1:5]])
