@@ -24,7 +24,8 @@ import time
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.dirname(os.path.abspath(__file__))), "tests", "e2e"))
 
 from bench_scan import PROFILES, REPO, machine, scan, wineserver_cpu, windows_path  # noqa: E402
-from fleet_reports import read_lines, write_fleet  # noqa: E402
+from fleet_reports import write_fleet  # noqa: E402
+from kvtest import read_report_lines  # noqa: E402
 
 # The models of sequence B the 64-bit program scans (the Roamdeck R96 wants the 32-bit one).
 SEQUENCE_B = ["corvabox-c20", "panevox-p30", "corvabox-c40", "panevox-p50", "corvabox-c60", "voltadeck-v70",
@@ -67,7 +68,7 @@ def main():
         for model in SEQUENCE_B:
             report = os.path.join(work, model + ".xml")
             scan(os.path.join(work, "KvInspectra.exe"), os.path.join(PROFILES, model + ".json"), report)
-            scans.append(read_lines(report))
+            scans.append(read_report_lines(report))
         fleet = os.path.join(work, "fleet")
         start = time.perf_counter()
         write_fleet(scans, args.reports, fleet, PER_FOLDER)

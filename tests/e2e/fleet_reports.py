@@ -12,6 +12,8 @@ so a test knows the answers without reading the reports back."""
 import datetime
 import os
 
+from kvreport_tool import write_report
+
 BIOS_VERSIONS = ["V1.19", "V1.21", "V1.30"]
 MONTHS = ["Jan", "Feb", "Mar", "Apr", "May", "Jun", "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"]
 FIRST_DAY = datetime.date(2026, 1, 5)
@@ -100,17 +102,6 @@ def fleet_report(lines, n):
     return [varying.line(line) for line in lines]
 
 
-def read_lines(path):
-    with open(path, "rb") as f:
-        data = f.read()
-    return data[2:].decode("utf-16-le").split("\r\n")[:-1]
-
-
-def write_lines(path, lines):
-    with open(path, "wb") as f:
-        f.write(b"\xff\xfe" + "".join(line + "\r\n" for line in lines).encode("utf-16-le"))
-
-
 def write_fleet(scans, count, folder, per_folder=0):
     """count reports into folder (in subfolders of per_folder reports each when given),
     device n from scans[n % len(scans)] (lists of lines); returns their paths."""
@@ -119,6 +110,6 @@ def write_fleet(scans, count, folder, per_folder=0):
         where = os.path.join(folder, "site-%03d" % (n // per_folder)) if per_folder else folder
         os.makedirs(where, exist_ok=True)
         path = os.path.join(where, "KvInspectraHMI-%05d.xml" % n)
-        write_lines(path, fleet_report(scans[n % len(scans)], n))
+        write_report(path, fleet_report(scans[n % len(scans)], n))
         paths.append(path)
     return paths

@@ -8,7 +8,7 @@ import subprocess
 import tempfile
 import xml.etree.ElementTree as ET
 
-from kvtest import BIN_DIR, read_report_lines, wine_env
+from kvtest import BIN_DIR, read_report_lines, to_windows, wine_env
 
 KVREPORT = os.path.join(BIN_DIR, "KvReport.exe")
 
@@ -92,6 +92,13 @@ def header(path):
     return {child.tag: child.text or "" for child in ET.parse(path).getroot().find("Header")}
 
 
+def describe(path):
+    """How diff names a report in its Old: and New: lines."""
+    h = header(path)
+    return "%s: %s, %s, %s %s, %s" % (to_windows(path), h["KvDeviceType"], h["ComputerName"], h["Date"], h["Time"],
+                                      h["Version"])
+
+
 def identity(path):
     """(serial number, User Serial ID) of a report: the system unit's and the General group's, when read."""
     found = {}
@@ -138,5 +145,5 @@ def summary_row(path, shown_path, note=""):
 
 
 __all__ = ["KVREPORT", "Run", "kvreport", "write_report", "replace_group", "replace_result", "digest",
-           "folder_listing", "one_line", "tests_of", "label", "header", "identity", "iso_date", "summary_row",
+           "folder_listing", "one_line", "tests_of", "label", "header", "describe", "identity", "iso_date", "summary_row",
            "read_report_lines"]

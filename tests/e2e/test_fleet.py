@@ -18,9 +18,10 @@ import tempfile
 import unittest
 import urllib.parse
 
-from fleet_reports import device, read_lines, write_fleet, write_lines
-from kvreport_tool import digest, header, identity, kvreport, summary_row, tests_of
-from kvtest import SOURCE_DIR, ScanTestCase, load_profile, to_windows
+from fleet_reports import device, write_fleet
+from kvreport_tool import describe, digest, header, identity, kvreport, summary_row, tests_of, write_report
+from kvtest import SOURCE_DIR, ScanTestCase, load_profile, read_report_lines
+from kvtest import to_windows as win
 
 SCANS = {}
 _scanner = None
@@ -70,35 +71,25 @@ def setUpModule():
         scan = _scanner.scan(profile)
         assert scan.lines, "the scan of %s wrote no report" % name
         SCANS[name] = scan.report
-    base = read_lines(SCANS["base"])
+    base = read_report_lines(SCANS["base"])
     for name in ("aged", "stranger"):
-        write_lines(SCANS[name], with_host_figures(read_lines(SCANS[name]), base))
+        write_report(SCANS[name], with_host_figures(read_report_lines(SCANS[name]), base))
 
 
 def tearDownModule():
     _scanner.tearDown()
 
 
-def win(path):
-    return to_windows(path)
-
-
-def describe(path):
-    h = header(path)
-    return "%s: %s, %s, %s %s, %s" % (win(path), h["KvDeviceType"], h["ComputerName"], h["Date"], h["Time"],
-                                      h["Version"])
-
-
 def cut_report(source, target):
     """A copy of source as a scan stopped in the middle of the Fan Kits group leaves it: (its lines, the
     note summary gives it). A closed copy beside target serves the oracle."""
-    lines = read_lines(source)
+    lines = read_report_lines(source)
     group = lines.index("\t\t<GroupName>Fan Kits</GroupName>")
     end = lines.index("\t\t\t\t\t\t</Test>", group) + 1
-    write_lines(target, lines[:end])
+    write_report(target, lines[:end])
     number = lines[group - 1][len("\t\t<GroupNumber>"):-len("</GroupNumber>")]
     closed = target[:-4] + "-closed.xml.oracle"
-    write_lines(closed, lines[:end] + ["\t\t\t</SubCategory>", "\t\t</Category>", "\t</TestGroup>",
+    write_report(closed, lines[:end] + ["\t\t\t</SubCategory>", "\t\t</Category>", "\t</TestGroup>",
                                        "</KvInspectraReport>"])
     return closed, "incomplete: stopped in group %s, Fan Kits" % number
 
@@ -191,8 +182,8 @@ class FleetSummary(unittest.TestCase):
             pages = [os.path.normpath(os.path.join(out, urllib.parse.unquote(href))) for href, _ in links]
             rendered = [read_text(path) if os.path.exists(path) else None for path in pages]
             kept = digest(os.path.join(fleet, "d.html"))
-            with open(page, encoding="utf-8") as f:
-                html = f.read()
+            html = read_text(page)
+            orders = clicked_orders(html, os.path.join(out, "probe.html"))
         self.assertEqual((0, ""), (run.returncode, run.err))
         self.assertEqual([row for _, row, _ in expected], rows[1:])
         self.assertEqual([row[-1] for _, row, _ in expected], [text for _, text in links])
@@ -202,8 +193,36 @@ class FleetSummary(unittest.TestCase):
             self.assertIn('<th scope="row">Time</th><td>%s</td>' % row[5], text or "", "the page of %s" % row[-1])
         self.assertEqual(before, kept)
         self.assertIn("../fleet/line%204/b%20%232.html", [href for href, _ in links])
-        self.assertIn('<table class="sortable">', html)
-        self.assertIn("addEventListener('click'", html)
+        # In a browser a click on a column's title sorts by it, numbers as numbers, again the other way round.
+        serials, tests = [row[2] for _, row, _ in expected], [row[8] for _, row, _ in expected]
+        self.assertEqual([serials, sorted(tests, key=int), sorted(serials), sorted(serials, reverse=True)], orders)
+
+
+# Clicks the titles of Tests, then Serial number twice, and notes the column's order after each.
+SORT_PROBE = """<script>
+var order = function (column) {
+  return Array.prototype.map.call(document.querySelector('table.sortable').tBodies[0].rows,
+                                  function (row) { return row.cells[column].textContent; }).join('|');
+};
+var titles = document.querySelectorAll('table.sortable th');
+var seen = [order(2)];
+titles[8].click(); seen.push(order(8));
+titles[2].click(); seen.push(order(2));
+titles[2].click(); seen.push(order(2));
+var pre = document.createElement('pre'); pre.id = 'seen'; pre.textContent = seen.join('\\n');
+document.body.appendChild(pre);
+</script>"""
+
+
+def clicked_orders(html, probe):
+    """The orders a browser (headless Chromium) shows after the clicks of SORT_PROBE."""
+    with open(probe, "w", encoding="utf-8") as f:
+        f.write(html.replace("</body>", SORT_PROBE + "</body>"))
+    dom = subprocess.run(["timeout", "90", "chromium", "--headless", "--no-sandbox", "--disable-gpu", "--no-first-run",
+                          "--disable-background-networking", "--dump-dom", "file://" + probe],
+                         capture_output=True, text=True).stdout
+    seen = re.search(r'<pre id="seen">(.*?)</pre>', dom, re.S)
+    return [line.split("|") for line in seen.group(1).split("\n")] if seen else dom
 
 
 def read_text(path):
@@ -215,7 +234,7 @@ def fleet_folder(folder):
     """Twelve devices of three models in folders of five, one report of a scan that was stopped and one
     file that is not a report. Returns (fleet, the readable reports with their oracle files)."""
     fleet = os.path.join(folder, "fleet")
-    scans = [read_lines(SCANS[name]) for name in ("base", "p50", "p91")]
+    scans = [read_report_lines(SCANS[name]) for name in ("base", "p50", "p91")]
     paths = write_fleet(scans, 12, fleet, 5)
     stopped = os.path.join(fleet, "site-002", "stopped.xml")
     closed, _ = cut_report(SCANS["base"], stopped)

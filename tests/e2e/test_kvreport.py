@@ -15,7 +15,7 @@ import subprocess
 import tempfile
 import unittest
 
-from kvreport_tool import (digest, folder_listing, header, kvreport, label, one_line, read_report_lines,
+from kvreport_tool import (describe, digest, folder_listing, header, kvreport, label, one_line, read_report_lines,
                            replace_group, replace_result, summary_row, tests_of, write_report)
 from kvtest import (SOURCE_DIR, ScanTestCase, category, group_end, group_start, load_profile, system_text,
                     test_block, to_windows)
@@ -61,12 +61,6 @@ def tearDownModule():
 
 def win(path):
     return to_windows(path)
-
-
-def describe(path):
-    h = header(path)
-    return "%s: %s, %s, %s %s, %s" % (win(path), h["KvDeviceType"], h["ComputerName"], h["Date"], h["Time"],
-                                      h["Version"])
 
 
 def expected_diff(old, new, forward):

@@ -63,16 +63,15 @@ const Section kSections[] = {
     {ChangeKind::GroupRemoved, L"Groups removed"},
 };
 
-// What a part that came or went whole is listed as, by its level.
+// What a part that came or went whole is listed as, in the order of PartLevel.
 struct PartChange {
-    PartLevel level;
     ChangeKind added;
     ChangeKind removed;
 };
 const PartChange kPartChanges[] = {
-    {PartLevel::Group, ChangeKind::GroupAdded, ChangeKind::GroupRemoved},
-    {PartLevel::Category, ChangeKind::CategoryAdded, ChangeKind::CategoryRemoved},
-    {PartLevel::SubCategory, ChangeKind::SubCategoryAdded, ChangeKind::SubCategoryRemoved},
+    {ChangeKind::GroupAdded, ChangeKind::GroupRemoved},
+    {ChangeKind::CategoryAdded, ChangeKind::CategoryRemoved},
+    {ChangeKind::SubCategoryAdded, ChangeKind::SubCategoryRemoved},
 };
 
 // What tells one device from another, beside the device type of the header.
@@ -184,21 +183,13 @@ void CompareTest(const LocatedTest& before, const LocatedTest& after, double tol
 
 std::wstring TestCountText(size_t count) { return std::to_wstring(count) + (count == 1 ? L" test" : L" tests"); }
 
-const PartChange& PartChangeOf(PartLevel level)
-{
-    for (const PartChange& row : kPartChanges)
-        if (row.level == level)
-            return row;
-    return kPartChanges[0];
-}
-
 // The parts of one index that the other lacks while it has their parent: each one line.
 void ComparePartsOneWay(const ReportIndex& from, const ReportIndex& other, bool added, std::vector<Change>& changes)
 {
     for (const ReportPart& part : from.parts) {
         if (other.HasPart(part.key) || (!part.parentKey.empty() && !other.HasPart(part.parentKey)))
             continue;
-        const PartChange& row = PartChangeOf(part.level);
+        const PartChange& row = kPartChanges[static_cast<size_t>(part.level)];
         std::wstring count = TestCountText(part.tests);
         changes.push_back({added ? row.added : row.removed, part.label, added ? L"" : count, added ? count : L"",
                            L"", false});
@@ -227,8 +218,9 @@ std::wstring DifferentDevices(const Report& before, const Report& after)
         if (!old.empty() && !now.empty() && old != now)
             text += (text.empty() ? L"" : L"; ") + std::wstring(label) + L" " + old + L" -> " + now;
     };
-    bool bothTyped = (before.header.fields & after.header.fields & kHasDeviceType) != 0;
-    add(L"device type", bothTyped ? before.header.deviceType : L"", after.header.deviceType);
+    // A header that stops before its device type tells nothing about it.
+    if (before.header.fields & after.header.fields & kHasDeviceType)
+        add(L"device type", before.header.deviceType, after.header.deviceType);
     DeviceIdentity old = IdentifyDevice(before);
     DeviceIdentity now = IdentifyDevice(after);
     for (const IdentityRow& row : kIdentityRows)

@@ -12,6 +12,7 @@
 
 namespace kvreport {
 
+// Outermost first.
 enum class PartLevel { Group, Category, SubCategory };
 
 struct ReportPart {
