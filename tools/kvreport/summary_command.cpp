@@ -98,9 +98,9 @@ std::wstring HtmlCell(const Column& column, const SummaryRow& row, bool file)
 // another thread, made the heap grow by tens of kilobytes a report (a 10,000-report
 // summary peaked at 209 MB); one block a report does not.
 std::wstring SummaryRow::*const kPackedTexts[] = {
-    &SummaryRow::path,    &SummaryRow::computer,    &SummaryRow::deviceType,    &SummaryRow::serialNumber,
-    &SummaryRow::userSerialId, &SummaryRow::date,   &SummaryRow::time,          &SummaryRow::version,
-    &SummaryRow::biosVersion,  &SummaryRow::note,   &SummaryRow::hottestSensor, &SummaryRow::pageLink,
+    &SummaryRow::path,         &SummaryRow::computer, &SummaryRow::deviceType,    &SummaryRow::serialNumber,
+    &SummaryRow::userSerialId, &SummaryRow::date,     &SummaryRow::time,          &SummaryRow::version,
+    &SummaryRow::biosVersion,  &SummaryRow::note,     &SummaryRow::hottestSensor, &SummaryRow::pageLink,
 };
 
 // The row's fields, each ended by a NUL.
