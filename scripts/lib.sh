@@ -13,9 +13,9 @@ KV_PACKAGES="g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64 g++-mingw-w64-i686-p
 # Authenticode signing, the commit to build from.
 KV_RELEASE_PACKAGES="wixl msitools gir1.2-libmsi-1.0 python3-gi osslsigncode openssl git"
 
-# Only the tests need a browser, and clang with libFuzzer for the native fuzz targets;
-# the package test needs what scripts/package does.
-KV_TEST_PACKAGES="chromium clang-14 libclang-rt-14-dev $KV_RELEASE_PACKAGES"
+# Only the tests need a browser, clang with libFuzzer for the native fuzz targets, and
+# sqlite3 to load what KvReport table writes; the package test needs what scripts/package does.
+KV_TEST_PACKAGES="chromium clang-14 libclang-rt-14-dev sqlite3 $KV_RELEASE_PACKAGES"
 
 kv_log() { printf '== %s\n' "$*" >&2; }
 

@@ -1,13 +1,14 @@
 """Helpers for the tests of KvReport.exe: running it, writing reports, and reading
 reports with Python's own XML parser as an oracle independent of the tool's."""
 
+import datetime
 import hashlib
 import os
 import subprocess
 import tempfile
 import xml.etree.ElementTree as ET
 
-from kvtest import BIN_DIR, read_report_lines, wine_env
+from kvtest import BIN_DIR, read_report_lines, to_windows, wine_env
 
 KVREPORT = os.path.join(BIN_DIR, "KvReport.exe")
 
@@ -91,7 +92,34 @@ def header(path):
     return {child.tag: child.text or "" for child in ET.parse(path).getroot().find("Header")}
 
 
-def summary_row(path, shown_path):
+def describe(path):
+    """How diff names a report in its Old: and New: lines."""
+    h = header(path)
+    return "%s: %s, %s, %s %s, %s" % (to_windows(path), h["KvDeviceType"], h["ComputerName"], h["Date"], h["Time"],
+                                      h["Version"])
+
+
+def identity(path):
+    """(serial number, User Serial ID) of a report: the system unit's and the General group's, when read."""
+    found = {}
+    places = {("System Unit", "Factory Settings", "CatUndef", "Serial number"): "serial",
+              ("General", "User Settings", "User Serial ID", "Value"): "user_serial_id"}
+    for g, c, s, t in tests_of(path):
+        place = (g.findtext("GroupName"), c.findtext("CategoryName"),
+                 s.findtext("SubCategoryName") if s is not None else None, t.findtext("TestName"))
+        if place in places and t.findtext("TestStatus") == "Passed" and t.findtext("TestResult") not in ("", "N/A"):
+            found.setdefault(places[place], one_line(t.findtext("TestResult")))
+    return found.get("serial", ""), found.get("user_serial_id", "")
+
+
+def iso_date(text):
+    try:
+        return datetime.datetime.strptime(text, "%d %b %Y").date().isoformat()
+    except ValueError:
+        return text
+
+
+def summary_row(path, shown_path, note=""):
     """The summary's CSV row of a report, worked out independently."""
     head = header(path)
     tests = list(tests_of(path))
@@ -107,14 +135,15 @@ def summary_row(path, shown_path):
         except ValueError:
             continue
         if hottest is None or value > hottest[0]:
-            hottest = (value, label(g, c, s, t), one_line(t.findtext("TestResult")))
+            hottest = (value, label(g, c, s, t))
     failed, alarms = statuses.count("Failed"), statuses.count("Alarm")
-    row = [head["ComputerName"], head["KvDeviceType"], head["Date"], head["Time"], head["Version"], one_line(bios),
-           str(len(tests)), str(failed), str(alarms), hottest[1] if hottest else "", hottest[2] if hottest else "",
-           "", shown_path]
+    row = [head["ComputerName"], head["KvDeviceType"], *identity(path), iso_date(head["Date"]), head["Time"],
+           head["Version"], one_line(bios), str(len(tests)), str(failed), str(alarms), hottest[1] if hottest else "",
+           "%.2f" % hottest[0] if hottest else "", note, shown_path]
     key = (-alarms, -failed, hottest is None, -(hottest[0] if hottest else 0), shown_path)
     return key, row
 
 
 __all__ = ["KVREPORT", "Run", "kvreport", "write_report", "replace_group", "replace_result", "digest",
-           "folder_listing", "one_line", "tests_of", "label", "header", "summary_row", "read_report_lines"]
+           "folder_listing", "one_line", "tests_of", "label", "header", "describe", "identity", "iso_date", "summary_row",
+           "read_report_lines"]

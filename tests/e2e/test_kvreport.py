@@ -14,8 +14,8 @@ import shutil
 import tempfile
 import unittest
 
-from kvreport_tool import (digest, folder_listing, header, kvreport, one_line, read_report_lines, replace_group,
-                           summary_row, tests_of, write_report)
+from kvreport_tool import (describe, digest, folder_listing, header, kvreport, one_line, read_report_lines,
+                           replace_group, summary_row, tests_of, write_report)
 from kvtest import (ScanTestCase, category, check_written_reports, group_end, group_start, load_profile, system_text,
                     test_block, to_windows)
 
@@ -63,12 +63,6 @@ def win(path):
     return to_windows(path)
 
 
-def describe(path):
-    h = header(path)
-    return "%s: %s, %s, %s %s, %s" % (win(path), h["KvDeviceType"], h["ComputerName"], h["Date"], h["Time"],
-                                      h["Version"])
-
-
 def expected_diff(old, new, forward):
     pick = (lambda a, b: (a, b)) if forward else (lambda a, b: (b, a))
     user_serial_id = pick("Passed", "Failed") + pick("00C90017h", one_line(system_text(USER_SERIAL_ID_ERROR)))
@@ -86,12 +80,12 @@ def expected_diff(old, new, forward):
 
 
 def table_rows(page):
-    """The td texts of every table row of an HTML page."""
+    """The td texts of every table row of an HTML page, without the links in them."""
     rows = []
     for row in re.findall(r"<tr[^>]*>(.*?)</tr>", page, re.S):
         cells = re.findall(r"<td[^>]*>(.*?)</td>", row, re.S)
         if cells:
-            rows.append([html.unescape(cell) for cell in cells])
+            rows.append([html.unescape(re.sub(r"<[^>]*>", "", cell)) for cell in cells])
     return rows
 
 
@@ -204,8 +198,9 @@ class Summary(unittest.TestCase):
             html_rows = table_rows(read_text(page))
             self.assertEqual(before, digest(*inputs))
         self.assertEqual((0, []), (run.returncode, run.err_lines))
-        self.assertEqual(["Computer", "Device type", "Date", "Time", "Program version", "BIOS version", "Tests",
-                          "Failed", "Alarms", "Hottest sensor", "\u00b0C", "Note", "File"], rows[0])
+        self.assertEqual(["Computer", "Device type", "Serial number", "User Serial ID", "Date", "Time",
+                          "Program version", "BIOS version", "Tests", "Failed", "Alarms", "Hottest sensor", "\u00b0C",
+                          "Note", "File"], rows[0])
         self.assertEqual([row for _, row in expected], rows[1:])
         self.assertEqual(rows[1:], html_rows)
         self.assertEqual([row[-1] for _, row in expected], [re.split(r"\s{2,}", line)[-1] for line in run.lines[1:5]])

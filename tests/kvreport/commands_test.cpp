@@ -10,14 +10,17 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
+#include <algorithm>
+
 namespace kvreport {
 namespace {
 
-// The comparison's lines after the two "Old:" and "New:" lines and the blank one.
+// The comparison's lines after its header ("Old:", "New:", different devices) and the blank line.
 std::vector<std::wstring> ChangeLines(const Report& before, const Report& after, double tolerance = 5)
 {
     std::vector<std::wstring> lines = SplitLines(ComparisonText(before, after, CompareReports(before, after, tolerance)));
-    return std::vector<std::wstring>(lines.begin() + 3, lines.end());
+    auto blank = std::find(lines.begin(), lines.end(), L"");
+    return std::vector<std::wstring>(blank == lines.end() ? blank : blank + 1, lines.end());
 }
 
 TEST(Diff, MatchesTestsByNameNotByPlace)
@@ -147,10 +150,11 @@ TEST(Summary, CsvQuotesAndNeverStartsAFormula)
     std::string csv = SummaryCsv({Summarise(report)});
     std::string expected =
         "\xEF\xBB\xBF"
-        "Computer,Device type,Date,Time,Program version,BIOS version,Tests,Failed,Alarms,Hottest sensor,\xC2\xB0"
+        "Computer,Device type,Serial number,User Serial ID,Date,Time,Program version,BIOS version,Tests,Failed,"
+        "Alarms,Hottest sensor,\xC2\xB0"
         "C,Note,File\r\n"
-        "\"'=HYPERLINK(\"\"x\"\")\",Kavrol Corvabox C90,1 Dec 2026,10:00:00,Kavrol Inspectra V2.0,"
-        "\"V1,2 \"\"x\"\"\",2,0,0,CPU > T > Internal,-5,,r.xml\r\n";
+        "\"'=HYPERLINK(\"\"x\"\")\",Kavrol Corvabox C90,,,2026-12-01,10:00:00,Kavrol Inspectra V2.0,"
+        "\"V1,2 \"\"x\"\"\",2,0,0,CPU > T > Internal,-5.00,,r.xml\r\n";
     EXPECT_EQ(expected, csv);
 }
 
@@ -168,6 +172,18 @@ TEST(Json, IsJsonWithTheTreeAndNumbers)
     EXPECT_TRUE(category["subcategories"][1]["name"].is_null());
     EXPECT_EQ(2400, category["subcategories"][1]["tests"][0]["value"]);
     EXPECT_EQ(2, category["subcategories"][1]["tests"][0]["number"]);
+}
+
+TEST(Json, PlaceholdersAreNull)
+{
+    Report report = MakeReport({{L"P", L"CatUndef", L"CatUndef", L"T", L"1"}});
+    nlohmann::json json = nlohmann::json::parse(ReportJson(report));
+    const nlohmann::json& category = json["groups"][0]["categories"][0];
+    EXPECT_TRUE(json["groups"][0]["description"].is_null());
+    EXPECT_TRUE(category["name"].is_null());
+    EXPECT_TRUE(category["subcategories"][0]["name"].is_null());
+    EXPECT_TRUE(category["subcategories"][0]["tests"][0]["description"].is_null());
+    EXPECT_EQ("T", category["subcategories"][0]["tests"][0]["name"]);
 }
 
 TEST(CommandLine, OptionsTakeOneValueUnlessRepeatable)

@@ -34,6 +34,7 @@ extern const wchar_t kSummaryUsage[];
 extern const wchar_t kRedactUsage[];
 extern const wchar_t kJsonUsage[];
 extern const wchar_t kCheckUsage[];
+extern const wchar_t kTableUsage[];
 
 // Tells what is wrong with a command's arguments and how it is used; returns exit code 2.
 int UsageError(const wchar_t* usage, const std::wstring& problem);

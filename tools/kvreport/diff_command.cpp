@@ -2,14 +2,16 @@
 
 #include "tools/kvreport/command_line.h"
 #include "tools/kvreport/console.h"
+#include "tools/kvreport/counters.h"
+#include "tools/kvreport/device_identity.h"
 #include "tools/kvreport/files.h"
 #include "tools/kvreport/html_page.h"
+#include "tools/kvreport/report_index.h"
 #include "tools/kvreport/report_reader.h"
 
 #include <algorithm>
 #include <cmath>
 #include <cwchar>
-#include <map>
 
 namespace kvreport {
 namespace {
@@ -38,6 +40,9 @@ const HeaderRow kComparedHeader[] = {
     {L"Program version", &ReportHeader::version},
 };
 
+// Said when two reports cannot be of one device.
+const wchar_t kDifferentDevices[] = L"These are different devices: ";
+
 struct Section {
     ChangeKind kind;
     const wchar_t* title;
@@ -45,62 +50,39 @@ struct Section {
 const Section kSections[] = {
     {ChangeKind::Header, L"Header changed"},
     {ChangeKind::Status, L"Status changed"},
+    {ChangeKind::Counter, L"Counters"},
     {ChangeKind::Result, L"Results changed"},
     {ChangeKind::Measured, L"Measured values beyond the tolerance"},
     {ChangeKind::TestAdded, L"Tests added"},
     {ChangeKind::TestRemoved, L"Tests removed"},
+    {ChangeKind::SubCategoryAdded, L"Subcategories added"},
+    {ChangeKind::SubCategoryRemoved, L"Subcategories removed"},
+    {ChangeKind::CategoryAdded, L"Categories added"},
+    {ChangeKind::CategoryRemoved, L"Categories removed"},
     {ChangeKind::GroupAdded, L"Groups added"},
     {ChangeKind::GroupRemoved, L"Groups removed"},
 };
 
-const wchar_t kKeySeparator = L'\x1f';
-
-struct Located {
-    const ReportGroup* group;
-    const ReportCategory* category;
-    const ReportSubCategory* subcategory;
-    const ReportTest* test;
-    int occurrence;  // among tests of the same key, from 0
+// What a part that came or went whole is listed as, in the order of PartLevel.
+struct PartChange {
+    ChangeKind added;
+    ChangeKind removed;
+};
+const PartChange kPartChanges[] = {
+    {ChangeKind::GroupAdded, ChangeKind::GroupRemoved},
+    {ChangeKind::CategoryAdded, ChangeKind::CategoryRemoved},
+    {ChangeKind::SubCategoryAdded, ChangeKind::SubCategoryRemoved},
 };
 
-// A group's key: its name and its place among groups of that name.
-std::vector<std::wstring> GroupKeys(const Report& report)
-{
-    std::map<std::wstring, int> seen;
-    std::vector<std::wstring> keys;
-    for (const ReportGroup& group : report.groups)
-        keys.push_back(group.name + kKeySeparator + std::to_wstring(seen[group.name]++));
-    return keys;
-}
-
-// Every test of the report under its key, in report order.
-std::vector<std::pair<std::wstring, Located>> TestsByKey(const Report& report, const std::vector<std::wstring>& groups)
-{
-    std::map<std::wstring, int> seen;
-    std::vector<std::pair<std::wstring, Located>> tests;
-    for (size_t g = 0; g < report.groups.size(); ++g) {
-        const ReportGroup& group = report.groups[g];
-        for (const ReportCategory& category : group.categories)
-            for (const ReportSubCategory& subcategory : category.subcategories)
-                for (const ReportTest& test : subcategory.tests) {
-                    std::wstring key = groups[g] + kKeySeparator + category.name + kKeySeparator +
-                                       (subcategory.element ? subcategory.name : L"\x1e") + kKeySeparator +
-                                       test.name;
-                    int occurrence = seen[key]++;
-                    key += kKeySeparator + std::to_wstring(occurrence);
-                    tests.push_back({key, {&group, &category, &subcategory, &test, occurrence}});
-                }
-    }
-    return tests;
-}
-
-std::wstring LabelOf(const Located& at)
-{
-    std::wstring label = TestLabel(*at.group, *at.category, *at.subcategory, *at.test);
-    if (at.occurrence > 0)
-        label += L" #" + std::to_wstring(at.occurrence + 1);
-    return label;
-}
+// What tells one device from another, beside the device type of the header.
+struct IdentityRow {
+    const wchar_t* label;
+    std::wstring DeviceIdentity::*field;
+};
+const IdentityRow kIdentityRows[] = {
+    {L"serial number", &DeviceIdentity::serialNumber},
+    {L"User Serial ID", &DeviceIdentity::userSerialId},
+};
 
 std::wstring ShownResult(const ReportTest& test)
 {
@@ -136,9 +118,31 @@ std::wstring DriftText(const ReportTest& before, const ReportTest& after, double
     return text + std::wstring(UnitOf(after.format));
 }
 
+// A counter is shown with its change, one that went down first; true when the result
+// pair was judged here.
+bool CompareCounter(const LocatedTest& before, const LocatedTest& after, std::vector<Change>& changes)
+{
+    const ReportTest& old = *before.test;
+    const ReportTest& now = *after.test;
+    const CounterRule* rule = CounterRuleOf(*after.category, *after.subcategory, now);
+    long long oldReading = 0;
+    long long newReading = 0;
+    if (!rule || old.format != now.format || !CounterReading(rule->kind, old.result, oldReading) ||
+        !CounterReading(rule->kind, now.result, newReading))
+        return false;
+    long long change = newReading - oldReading;
+    if (change == 0)
+        return true;
+    std::wstring note = CounterChangeText(rule->kind, change);
+    bool down = change < 0;
+    changes.push_back({ChangeKind::Counter, LabelOf(after), ResultWithUnit(old), ResultWithUnit(now),
+                       down ? note + L", reset or exchanged" : note, down});
+    return true;
+}
+
 // A measured value within the tolerance is no change; true when the result pair was
 // judged here (as within, or as a drift added to changes).
-bool CompareMeasured(const Located& before, const Located& after, double tolerance, std::vector<Change>& changes)
+bool CompareMeasured(const LocatedTest& before, const LocatedTest& after, double tolerance, std::vector<Change>& changes)
 {
     const ReportTest& old = *before.test;
     const ReportTest& now = *after.test;
@@ -156,7 +160,7 @@ bool CompareMeasured(const Located& before, const Located& after, double toleran
     return true;
 }
 
-void CompareTest(const Located& before, const Located& after, double tolerance, std::vector<Change>& changes)
+void CompareTest(const LocatedTest& before, const LocatedTest& after, double tolerance, std::vector<Change>& changes)
 {
     const ReportTest& old = *before.test;
     const ReportTest& now = *after.test;
@@ -171,68 +175,57 @@ void CompareTest(const Located& before, const Located& after, double tolerance, 
     }
     if (old.result == now.result && old.format == now.format)
         return;
-    if (CompareMeasured(before, after, tolerance, changes))
+    if (CompareCounter(before, after, changes) || CompareMeasured(before, after, tolerance, changes))
         return;
     std::wstring note = old.format == now.format ? L"" : L"Format " + old.format + L" -> " + now.format;
     changes.push_back({ChangeKind::Result, LabelOf(after), ResultWithUnit(old), ResultWithUnit(now), note, false});
 }
 
-std::wstring TestCountText(const ReportGroup& group)
-{
-    size_t count = 0;
-    for (const ReportCategory& category : group.categories)
-        for (const ReportSubCategory& subcategory : category.subcategories)
-            count += subcategory.tests.size();
-    return std::to_wstring(count) + (count == 1 ? L" test" : L" tests");
-}
+std::wstring TestCountText(size_t count) { return std::to_wstring(count) + (count == 1 ? L" test" : L" tests"); }
 
-void CompareGroups(const Report& before, const Report& after, const std::vector<std::wstring>& oldKeys,
-                   const std::vector<std::wstring>& newKeys, std::vector<Change>& changes)
+// The parts of one index that the other lacks while it has their parent: each one line.
+void ComparePartsOneWay(const ReportIndex& from, const ReportIndex& other, bool added, std::vector<Change>& changes)
 {
-    for (size_t i = 0; i < after.groups.size(); ++i)
-        if (std::find(oldKeys.begin(), oldKeys.end(), newKeys[i]) == oldKeys.end())
-            changes.push_back({ChangeKind::GroupAdded, after.groups[i].name, L"", TestCountText(after.groups[i]),
-                               L"", false});
-    for (size_t i = 0; i < before.groups.size(); ++i)
-        if (std::find(newKeys.begin(), newKeys.end(), oldKeys[i]) == newKeys.end())
-            changes.push_back({ChangeKind::GroupRemoved, before.groups[i].name, TestCountText(before.groups[i]),
-                               L"", L"", false});
-}
-
-bool GroupOfKey(const std::wstring& testKey, const std::vector<std::wstring>& groupKeys)
-{
-    for (const std::wstring& group : groupKeys)
-        if (testKey.compare(0, group.size(), group) == 0 && testKey.size() > group.size() &&
-            testKey[group.size()] == kKeySeparator)
-            return true;
-    return false;
-}
-
-void CompareTests(const Report& before, const Report& after, const std::vector<std::wstring>& oldKeys,
-                  const std::vector<std::wstring>& newKeys, double tolerance, std::vector<Change>& changes)
-{
-    auto oldTests = TestsByKey(before, oldKeys);
-    auto newTests = TestsByKey(after, newKeys);
-    std::map<std::wstring, const Located*> oldByKey;
-    std::map<std::wstring, const Located*> newByKey;
-    for (const auto& entry : oldTests)
-        oldByKey[entry.first] = &entry.second;
-    for (const auto& entry : newTests)
-        newByKey[entry.first] = &entry.second;
-
-    // Tests of a group that came or went are counted with their group, not one by one.
-    for (const auto& entry : newTests) {
-        auto old = oldByKey.find(entry.first);
-        if (old != oldByKey.end())
-            CompareTest(*old->second, entry.second, tolerance, changes);
-        else if (GroupOfKey(entry.first, oldKeys))
-            changes.push_back({ChangeKind::TestAdded, LabelOf(entry.second), L"", ShownResult(*entry.second.test),
-                               L"", false});
+    for (const ReportPart& part : from.parts) {
+        if (other.HasPart(part.key) || (!part.parentKey.empty() && !other.HasPart(part.parentKey)))
+            continue;
+        const PartChange& row = kPartChanges[static_cast<size_t>(part.level)];
+        std::wstring count = TestCountText(part.tests);
+        changes.push_back({added ? row.added : row.removed, part.label, added ? L"" : count, added ? count : L"",
+                           L"", false});
     }
-    for (const auto& entry : oldTests)
-        if (!newByKey.count(entry.first) && GroupOfKey(entry.first, newKeys))
-            changes.push_back({ChangeKind::TestRemoved, LabelOf(entry.second), ShownResult(*entry.second.test), L"",
-                               L"", false});
+}
+
+// Tests are compared where both reports have their subcategory; the others went with their part.
+void CompareTests(const ReportIndex& before, const ReportIndex& after, double tolerance, std::vector<Change>& changes)
+{
+    for (const LocatedTest& test : after.tests) {
+        auto old = before.testByKey.find(test.key);
+        if (old != before.testByKey.end())
+            CompareTest(before.tests[old->second], test, tolerance, changes);
+        else if (before.HasPart(test.partKey))
+            changes.push_back({ChangeKind::TestAdded, LabelOf(test), L"", ShownResult(*test.test), L"", false});
+    }
+    for (const LocatedTest& test : before.tests)
+        if (!after.testByKey.count(test.key) && after.HasPart(test.partKey))
+            changes.push_back({ChangeKind::TestRemoved, LabelOf(test), ShownResult(*test.test), L"", L"", false});
+}
+
+std::wstring DifferentDevices(const Report& before, const Report& after)
+{
+    std::wstring text;
+    auto add = [&](const wchar_t* label, const std::wstring& old, const std::wstring& now) {
+        if (!old.empty() && !now.empty() && old != now)
+            text += (text.empty() ? L"" : L"; ") + std::wstring(label) + L" " + old + L" -> " + now;
+    };
+    // A header that stops before its device type tells nothing about it.
+    if (before.header.fields & after.header.fields & kHasDeviceType)
+        add(L"device type", before.header.deviceType, after.header.deviceType);
+    DeviceIdentity old = IdentifyDevice(before);
+    DeviceIdentity now = IdentifyDevice(after);
+    for (const IdentityRow& row : kIdentityRows)
+        add(row.label, old.*row.field, now.*row.field);
+    return text;
 }
 
 std::wstring ToleranceText(double tolerance)
@@ -325,21 +318,25 @@ Comparison CompareReports(const Report& before, const Report& after, double tole
         if (before.header.*row.field != after.header.*row.field)
             changes.push_back({ChangeKind::Header, row.label, before.header.*row.field, after.header.*row.field,
                                L"", false});
-    std::vector<std::wstring> oldKeys = GroupKeys(before);
-    std::vector<std::wstring> newKeys = GroupKeys(after);
-    CompareGroups(before, after, oldKeys, newKeys, changes);
-    CompareTests(before, after, oldKeys, newKeys, tolerance, changes);
+    ReportIndex oldIndex = IndexReport(before);
+    ReportIndex newIndex = IndexReport(after);
+    ComparePartsOneWay(newIndex, oldIndex, true, changes);
+    ComparePartsOneWay(oldIndex, newIndex, false, changes);
+    CompareTests(oldIndex, newIndex, tolerance, changes);
     std::stable_sort(changes.begin(), changes.end(), [](const Change& a, const Change& b) {
         if (a.kind != b.kind)
             return a.kind < b.kind;
         return a.worse && !b.worse;
     });
+    comparison.differentDevices = DifferentDevices(before, after);
     return comparison;
 }
 
 std::wstring ComparisonText(const Report& before, const Report& after, const Comparison& comparison)
 {
     std::wstring text = L"Old: " + Describe(before) + L"\r\nNew: " + Describe(after) + L"\r\n";
+    if (!comparison.differentDevices.empty())
+        text += kDifferentDevices + comparison.differentDevices + L"\r\n";
     for (const Section& section : kSections) {
         std::wstring lines;
         size_t count = 0;
@@ -359,6 +356,8 @@ std::string ComparisonHtml(const Report& before, const Report& after, const Comp
     std::wstring body = L"<table>\r\n<tr><th></th><th>Report</th><th>Device type</th><th>Computer</th>"
                         L"<th>Date and time</th><th>Program version</th><th>Note</th></tr>\r\n" +
                         HeaderTableRow(L"Old", before) + HeaderTableRow(L"New", after) + L"</table>\r\n";
+    if (!comparison.differentDevices.empty())
+        body += L"<p class=\"attention\">" + HtmlEscape(kDifferentDevices + comparison.differentDevices) + L"</p>\r\n";
     for (const Section& section : kSections)
         body += SectionTable(section, comparison);
     body += L"<p>" + HtmlEscape(CountText(comparison.changes.size())) + L"</p>\r\n";

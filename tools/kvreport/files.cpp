@@ -45,6 +45,22 @@ bool EndsWithIgnoringCase(const std::wstring& text, const wchar_t* end)
                                   static_cast<int>(length), TRUE) == CSTR_EQUAL;
 }
 
+// Volume and index of an existing file or folder; false when there is none.
+bool IdentifyFile(const std::wstring& path, BY_HANDLE_FILE_INFORMATION& info)
+{
+    kv::UniqueFile file(::CreateFileW(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                      OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    return file && ::GetFileInformationByHandle(file.get(), &info);
+}
+
+// True when path names the file of info.
+bool NamesFile(const BY_HANDLE_FILE_INFORMATION& info, const std::wstring& path)
+{
+    BY_HANDLE_FILE_INFORMATION other;
+    return IdentifyFile(path, other) && info.dwVolumeSerialNumber == other.dwVolumeSerialNumber &&
+           info.nFileIndexHigh == other.nFileIndexHigh && info.nFileIndexLow == other.nFileIndexLow;
+}
+
 }  // namespace
 
 std::wstring SystemMessage(DWORD code)
@@ -157,22 +173,18 @@ DWORD WriteFileReplacing(const std::wstring& path, const std::string& bytes)
 
 bool SameFile(const std::wstring& first, const std::wstring& second)
 {
-    BY_HANDLE_FILE_INFORMATION info[2];
-    const std::wstring* paths[2] = {&first, &second};
-    for (int i = 0; i < 2; ++i) {
-        kv::UniqueFile file(::CreateFileW(paths[i]->c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                          nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
-        if (!file || !::GetFileInformationByHandle(file.get(), &info[i]))
-            return false;
-    }
-    return info[0].dwVolumeSerialNumber == info[1].dwVolumeSerialNumber &&
-           info[0].nFileIndexHigh == info[1].nFileIndexHigh && info[0].nFileIndexLow == info[1].nFileIndexLow;
+    BY_HANDLE_FILE_INFORMATION info;
+    return IdentifyFile(first, info) && NamesFile(info, second);
 }
 
 bool WouldReplaceInput(const std::wstring& output, const std::vector<std::wstring>& inputs)
 {
+    // An output that does not exist yet replaces nothing: a fleet of inputs is not opened one by one.
+    BY_HANDLE_FILE_INFORMATION info;
+    if (!IdentifyFile(output, info))
+        return false;
     for (const std::wstring& input : inputs)
-        if (SameFile(output, input) || SameFile(output, kv::SiblingPath(input.c_str(), L".xsl")))
+        if (NamesFile(info, input) || NamesFile(info, kv::SiblingPath(input.c_str(), L".xsl")))
             return true;
     return false;
 }
@@ -184,22 +196,33 @@ std::wstring JoinPath(const std::wstring& folder, const std::wstring& name)
     return folder + L"\\" + name;
 }
 
-std::vector<std::wstring> ReportsInFolder(const std::wstring& folder)
+std::vector<std::wstring> ReportsInFolder(const std::wstring& folder, bool recursive)
 {
     std::vector<std::wstring> names;
+    std::vector<std::wstring> subfolders;
     WIN32_FIND_DATAW found;
     UniqueFind search(::FindFirstFileW(JoinPath(folder, L"*").c_str(), &found));
     if (!search)
         return names;
     do {
+        bool isFolder = (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
         // Matched by hand: the pattern "*.xml" also finds longer extensions through their short names.
-        if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && EndsWithIgnoringCase(found.cFileName, L".xml"))
+        if (!isFolder && EndsWithIgnoringCase(found.cFileName, L".xml"))
             names.push_back(found.cFileName);
+        else if (isFolder && recursive && !(found.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) &&
+                 wcscmp(found.cFileName, L".") != 0 && wcscmp(found.cFileName, L"..") != 0)
+            subfolders.push_back(found.cFileName);
     } while (::FindNextFileW(search.get(), &found));
+    search.reset();
     std::sort(names.begin(), names.end(), LessIgnoringCase);
+    std::sort(subfolders.begin(), subfolders.end(), LessIgnoringCase);
     std::vector<std::wstring> paths;
     for (const std::wstring& name : names)
         paths.push_back(JoinPath(folder, name));
+    for (const std::wstring& subfolder : subfolders) {
+        std::vector<std::wstring> inner = ReportsInFolder(JoinPath(folder, subfolder), true);
+        paths.insert(paths.end(), inner.begin(), inner.end());
+    }
     return paths;
 }
 

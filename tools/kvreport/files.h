@@ -52,8 +52,10 @@ bool SameFile(const std::wstring& first, const std::wstring& second);
 // beside one of them.
 bool WouldReplaceInput(const std::wstring& output, const std::vector<std::wstring>& inputs);
 
-// The paths of the files named *.xml in a folder (not its subfolders), sorted by name.
-std::vector<std::wstring> ReportsInFolder(const std::wstring& folder);
+// The paths of the files named *.xml in a folder, sorted by name; with recursive, then
+// those of each subfolder in turn, subfolders sorted by name (links to folders are not
+// followed, so a loop of links ends).
+std::vector<std::wstring> ReportsInFolder(const std::wstring& folder, bool recursive = false);
 
 // A folder path joined with a file name.
 std::wstring JoinPath(const std::wstring& folder, const std::wstring& name);

@@ -20,7 +20,7 @@ std::wstring HtmlEscape(const std::wstring& text)
     return escaped;
 }
 
-std::string HtmlPage(const std::wstring& title, const std::wstring& body)
+std::string HtmlPage(const std::wstring& title, const std::wstring& body, const wchar_t* script)
 {
     std::wstring page =
         L"<!DOCTYPE html>\r\n<html lang=\"en\">\r\n<head>\r\n<meta charset=\"UTF-8\">\r\n<title>" +
@@ -31,10 +31,13 @@ std::string HtmlPage(const std::wstring& title, const std::wstring& body)
         L"th, td { border: 1px solid #999; padding: 2px 6px; text-align: left; vertical-align: top; }\r\n"
         L"th { background: #dde4ee; }\r\n"
         L"td.number { text-align: right; }\r\n"
-        L"tr.attention td, td.attention { color: #c00000; }\r\n"
+        L"tr.attention td, td.attention, p.attention { color: #c00000; }\r\n"
+        L"table.sortable th { cursor: pointer; }\r\n"
         L"pre { margin: 0; font-family: Consolas, monospace; }\r\n"
         L"</style>\r\n</head>\r\n<body>\r\n<h1>" +
-        HtmlEscape(title) + L"</h1>\r\n" + body + L"</body>\r\n</html>\r\n";
+        HtmlEscape(title) + L"</h1>\r\n" + body +
+        (script ? L"<script>\r\n" + std::wstring(script) + L"</script>\r\n" : std::wstring()) +
+        L"</body>\r\n</html>\r\n";
     return ToUtf8(page);
 }
 

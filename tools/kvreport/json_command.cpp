@@ -3,18 +3,12 @@
 #include "tools/kvreport/command_line.h"
 #include "tools/kvreport/console.h"
 #include "tools/kvreport/files.h"
+#include "tools/kvreport/json_text.h"
 #include "tools/kvreport/report_reader.h"
-
-#include <cwchar>
+#include "tools/kvreport/test_values.h"
 
 namespace kvreport {
 namespace {
-
-// Formats whose results are quantities: a numeric result also goes out as "value".
-const wchar_t* const kNumericFormats[] = {
-    L"Dec",  L"MHz", L"DegreeCentigrade", L"GigaByte", L"MegaByte", L"KiloByte",     L"Percent", L"Bytes",
-    L"Rpm",  L"Volt", L"Ampere",          L"Minutes",  L"Seconds",  L"MilliSeconds", L"Watt",
-};
 
 struct HeaderField {
     const wchar_t* key;
@@ -26,53 +20,23 @@ const HeaderField kHeaderFields[] = {
     {L"author", &ReportHeader::author},   {L"computerName", &ReportHeader::computerName},
 };
 
-std::wstring Quoted(const std::wstring& text)
+// A text, or null where the report has none: the writer's placeholders mean none.
+std::wstring TextOrNull(bool present, const std::wstring& text)
 {
-    std::wstring json = L"\"";
-    for (wchar_t c : text) {
-        switch (c) {
-        case L'"': json += L"\\\""; break;
-        case L'\\': json += L"\\\\"; break;
-        case L'\n': json += L"\\n"; break;
-        case L'\r': json += L"\\r"; break;
-        case L'\t': json += L"\\t"; break;
-        default:
-            if (c < 0x20) {
-                wchar_t escaped[8];
-                swprintf(escaped, 8, L"\\u%04x", static_cast<unsigned>(c));
-                json += escaped;
-            } else {
-                json += c;
-            }
-        }
-    }
-    return json + L"\"";
-}
-
-std::wstring Field(const wchar_t* key, const std::wstring& json) { return Quoted(key) + L": " + json; }
-
-bool IsNumericFormat(const std::wstring& format)
-{
-    for (const wchar_t* numeric : kNumericFormats)
-        if (format == numeric)
-            return true;
-    return false;
+    return present && text != kCatUndef && text != kDescrUndef ? JsonString(text) : L"null";
 }
 
 std::wstring TestJson(const ReportTest& test)
 {
-    std::wstring json = L"{" + Field(L"number", (test.parts & kHasNumber) ? std::to_wstring(test.number) : L"null");
-    json += L", " + Field(L"name", Quoted(test.name));
-    json += L", " + Field(L"description", (test.parts & kHasDescription) ? Quoted(test.description) : L"null");
-    json += L", " + Field(L"result", (test.parts & kHasResult) ? Quoted(test.result) : L"null");
-    json += L", " + Field(L"format", (test.parts & kHasResult) ? Quoted(test.format) : L"null");
-    json += L", " + Field(L"status", (test.parts & kHasStatus) ? Quoted(test.status) : L"null");
+    std::wstring json = L"{" + JsonMember(L"number", (test.parts & kHasNumber) ? std::to_wstring(test.number) : L"null");
+    json += L", " + JsonMember(L"name", JsonString(test.name));
+    json += L", " + JsonMember(L"description", TextOrNull((test.parts & kHasDescription) != 0, test.description));
+    json += L", " + JsonMember(L"result", (test.parts & kHasResult) ? JsonString(test.result) : L"null");
+    json += L", " + JsonMember(L"format", (test.parts & kHasResult) ? JsonString(test.format) : L"null");
+    json += L", " + JsonMember(L"status", (test.parts & kHasStatus) ? JsonString(test.status) : L"null");
     double value = 0;
-    if ((test.parts & kHasResult) && IsNumericFormat(test.format) && ParseNumber(test.result, value)) {
-        wchar_t number[40];
-        swprintf(number, 40, L"%.15g", value);
-        json += L", " + Field(L"value", number);
-    }
+    if (NumericValue(test, value))
+        json += L", " + JsonMember(L"value", NumberText(value));
     return json + L"}";
 }
 
@@ -93,8 +57,8 @@ std::wstring SubCategoryJson(const ReportSubCategory& subcategory, const std::ws
     for (const ReportTest& test : subcategory.tests)
         tests.push_back(TestJson(test));
     // Tests written straight into their category have no subcategory name.
-    return L"{" + Field(L"name", subcategory.element ? Quoted(subcategory.name) : L"null") + L", " +
-           Field(L"tests", ArrayOf(tests, indent)) + L"}";
+    return L"{" + JsonMember(L"name", TextOrNull(subcategory.element, subcategory.name)) + L", " +
+           JsonMember(L"tests", ArrayOf(tests, indent)) + L"}";
 }
 
 std::wstring CategoryJson(const ReportCategory& category, const std::wstring& indent)
@@ -102,8 +66,8 @@ std::wstring CategoryJson(const ReportCategory& category, const std::wstring& in
     std::vector<std::wstring> subcategories;
     for (const ReportSubCategory& subcategory : category.subcategories)
         subcategories.push_back(SubCategoryJson(subcategory, indent + L"  "));
-    return L"{" + Field(L"name", Quoted(category.name)) + L", " +
-           Field(L"subcategories", ArrayOf(subcategories, indent)) + L"}";
+    return L"{" + JsonMember(L"name", TextOrNull(true, category.name)) + L", " +
+           JsonMember(L"subcategories", ArrayOf(subcategories, indent)) + L"}";
 }
 
 std::wstring GroupJson(const ReportGroup& group, const std::wstring& indent)
@@ -111,9 +75,9 @@ std::wstring GroupJson(const ReportGroup& group, const std::wstring& indent)
     std::vector<std::wstring> categories;
     for (const ReportCategory& category : group.categories)
         categories.push_back(CategoryJson(category, indent + L"  "));
-    return L"{" + Field(L"number", std::to_wstring(group.number)) + L", " + Field(L"name", Quoted(group.name)) +
-           L", " + Field(L"description", Quoted(group.description)) + L", " +
-           Field(L"categories", ArrayOf(categories, indent)) + L"}";
+    return L"{" + JsonMember(L"number", std::to_wstring(group.number)) + L", " + JsonMember(L"name", JsonString(group.name)) +
+           L", " + JsonMember(L"description", TextOrNull((group.parts & kHasGroupDescription) != 0, group.description)) + L", " +
+           JsonMember(L"categories", ArrayOf(categories, indent)) + L"}";
 }
 
 // null for a complete report; where an incomplete one stops.
@@ -124,9 +88,9 @@ std::wstring IncompleteJson(const Report& report)
     bool inGroup = !report.groups.empty();
     const ReportGroup* group = inGroup ? &report.groups.back() : nullptr;
     std::wstring number = inGroup && (group->parts & kHasGroupNumber) ? std::to_wstring(group->number) : L"null";
-    std::wstring name = inGroup && (group->parts & kHasGroupName) ? Quoted(group->name) : L"null";
-    return L"{" + Field(L"group", number) + L", " + Field(L"groupName", name) + L", " +
-           Field(L"text", Quoted(IncompleteText(report))) + L"}";
+    std::wstring name = inGroup && (group->parts & kHasGroupName) ? JsonString(group->name) : L"null";
+    return L"{" + JsonMember(L"group", number) + L", " + JsonMember(L"groupName", name) + L", " +
+           JsonMember(L"text", JsonString(IncompleteText(report))) + L"}";
 }
 
 }  // namespace
@@ -135,16 +99,16 @@ std::wstring ReportJsonText(const Report& report)
 {
     std::wstring json = L"{\r\n  \"header\": {";
     for (const HeaderField& field : kHeaderFields)
-        json += (&field == kHeaderFields ? L"" : L", ") + Field(field.key, Quoted(report.header.*field.field));
+        json += (&field == kHeaderFields ? L"" : L", ") + JsonMember(field.key, JsonString(report.header.*field.field));
     TestCounts counts = CountTests(report);
-    json += L"},\r\n  " + Field(L"counts", L"{" + Field(L"tests", std::to_wstring(counts.tests)) + L", " +
-                                             Field(L"failed", std::to_wstring(counts.failed)) + L", " +
-                                             Field(L"alarms", std::to_wstring(counts.alarms)) + L"}");
-    json += L",\r\n  " + Field(L"incomplete", IncompleteJson(report));
+    json += L"},\r\n  " + JsonMember(L"counts", L"{" + JsonMember(L"tests", std::to_wstring(counts.tests)) + L", " +
+                                             JsonMember(L"failed", std::to_wstring(counts.failed)) + L", " +
+                                             JsonMember(L"alarms", std::to_wstring(counts.alarms)) + L"}");
+    json += L",\r\n  " + JsonMember(L"incomplete", IncompleteJson(report));
     std::vector<std::wstring> groups;
     for (const ReportGroup& group : report.groups)
         groups.push_back(GroupJson(group, L"    "));
-    return json + L",\r\n  " + Field(L"groups", ArrayOf(groups, L"  ")) + L"\r\n}\r\n";
+    return json + L",\r\n  " + JsonMember(L"groups", ArrayOf(groups, L"  ")) + L"\r\n}\r\n";
 }
 
 std::string ReportJson(const Report& report) { return ToUtf8(ReportJsonText(report)); }

@@ -1,6 +1,7 @@
 // json: the report as UTF-8 JSON for monitoring systems: the header, counts of
 // tests, failed tests and alarms, and groups -> categories -> subcategories -> tests
-// with result, Format word and status; numeric results also as numbers.
+// with result, Format word and status; numeric results also as numbers. The writer's
+// placeholders for a missing name or description ("CatUndef", "DescrUndef") are null.
 #pragma once
 
 #include "tools/kvreport/report_model.h"

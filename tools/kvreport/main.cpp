@@ -6,6 +6,7 @@
 #include "tools/kvreport/json_command.h"
 #include "tools/kvreport/redact_command.h"
 #include "tools/kvreport/summary_command.h"
+#include "tools/kvreport/table_command.h"
 
 #include "device/win_handles.h"
 
@@ -27,14 +28,17 @@ const Command kCommands[] = {
     {L"redact", kvreport::RunRedact, kvreport::kRedactUsage},
     {L"json", kvreport::RunJson, kvreport::kJsonUsage},
     {L"check", kvreport::RunCheck, kvreport::kCheckUsage},
+    {L"table", kvreport::RunTable, kvreport::kTableUsage},
 };
 
 const wchar_t kHelpText[] =
-    L"  diff     what changed between two scans of a device, test by test; measured values count\r\n"
-    L"           when they move by more than --tolerance percent (default 5). Exit code 0: no\r\n"
-    L"           differences, 1: differences, 2: error.\r\n"
-    L"  summary  one row per report (files, or the .xml files of folders), devices with alarms and\r\n"
-    L"           failed tests first; --csv and --html write the table into files.\r\n"
+    L"  diff     what changed between two scans of a device, test by test: counters with their change\r\n"
+    L"           (those that went down first), measured values that moved by more than --tolerance\r\n"
+    L"           percent (default 5), parts added or removed; it says when the two are different\r\n"
+    L"           devices. Exit code 0: no differences, 1: differences, 2: error.\r\n"
+    L"  summary  one row per report (files, or the .xml files of folders) with the device's serial\r\n"
+    L"           number and User Serial ID, devices with alarms and failed tests first; --csv and\r\n"
+    L"           --html write the table into files, the page linking every report's page.\r\n"
     L"  redact   the report without computer name, author, registered owner and organization, User\r\n"
     L"           Serial ID, serial numbers and raw dumps (--keep names those to leave: computer,\r\n"
     L"           author, owner, organization, user-serial-id, serial, raw), with its stylesheet and\r\n"
@@ -45,6 +49,8 @@ const wchar_t kHelpText[] =
     L"  json     the report as UTF-8 JSON, into OUT.json or to the standard output.\r\n"
     L"  check    the rules of the report format the schema cannot state: results against their\r\n"
     L"           Format, numbering, header. Exit code 0: none broken, 1: findings, 2: error.\r\n"
+    L"  table    one row per test of every report, for a query engine: CSV or JSON lines.\r\n"
+    L"           --recursive reads the subfolders of folders too (summary and table).\r\n"
     L"\r\n"
     L"Reports are read, never changed; a report whose scan was stopped is read as far as it goes and\r\n"
     L"marked incomplete. Exit code 2 means an error; files are written whole or not at all.\r\n";

@@ -8,7 +8,6 @@
 #include "tools/kvreport/report_reader.h"
 #include "tools/kvreport/report_writer.h"
 
-#include "report/html_rendering.h"
 #include "report/report_document.h"
 
 #include <algorithm>
@@ -55,25 +54,14 @@ std::wstring OutputName(const Report& report, std::set<std::wstring>& used)
 
 std::wstring ReplacedText(int count) { return std::to_wstring(count) + (count == 1 ? L" value" : L" values"); }
 
-// The page of a report: an incomplete report is no whole XML document, so its page is
-// rendered from a copy with its open elements closed, the report itself stays as it is.
+// The report, its stylesheet and its page; the page of an incomplete report is rendered
+// from a closed copy, the report itself stays as it is.
 DWORD WriteFiles(const Report& report, const std::wstring& xml, const std::wstring& xsl)
 {
-    DWORD result = WriteStylesheet(xsl);
-    if (result == ERROR_SUCCESS && !report.complete) {
-        Report closed = report;
-        closed.complete = true;
-        closed.open.clear();
-        result = WriteReportFile(closed, xml, kv::FileNameOf(xsl));
-    } else if (result == ERROR_SUCCESS) {
-        result = WriteReportFile(report, xml, kv::FileNameOf(xsl));
-    }
-    if (result != ERROR_SUCCESS)
+    DWORD result = WriteRenderedCopy(report, xml, xsl);
+    if (result != ERROR_SUCCESS || report.complete)
         return result;
-    HRESULT rendered = kv::RenderReportHtml(xml.c_str(), xsl.c_str());
-    if (FAILED(rendered))
-        return HRESULT_CODE(rendered) ? HRESULT_CODE(rendered) : ERROR_INVALID_DATA;
-    return report.complete ? ERROR_SUCCESS : WriteReportFile(report, xml, kv::FileNameOf(xsl));
+    return WriteReportFile(report, xml, kv::FileNameOf(xsl));
 }
 
 class Redaction {

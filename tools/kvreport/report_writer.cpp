@@ -3,6 +3,7 @@
 #include "tools/kvreport/files.h"
 
 #include "device/win_handles.h"
+#include "report/html_rendering.h"
 #include "report/report_document.h"
 #include "report/xml_writer.h"
 #include "resource.h"
@@ -173,6 +174,25 @@ DWORD WriteReportFile(const Report& report, const std::wstring& path, const std:
     if (result == ERROR_WRITE_FAULT)
         ::CloseHandle(handle);
     return result;
+}
+
+DWORD WriteRenderedCopy(const Report& report, const std::wstring& xml, const std::wstring& xsl)
+{
+    DWORD result = WriteStylesheet(xsl);
+    if (result == ERROR_SUCCESS && !report.complete) {
+        Report closed = report;
+        closed.complete = true;
+        closed.open.clear();
+        result = WriteReportFile(closed, xml, kv::FileNameOf(xsl));
+    } else if (result == ERROR_SUCCESS) {
+        result = WriteReportFile(report, xml, kv::FileNameOf(xsl));
+    }
+    if (result != ERROR_SUCCESS)
+        return result;
+    HRESULT rendered = kv::RenderReportHtml(xml.c_str(), xsl.c_str());
+    if (FAILED(rendered))
+        return HRESULT_CODE(rendered) ? HRESULT_CODE(rendered) : ERROR_INVALID_DATA;
+    return ERROR_SUCCESS;
 }
 
 DWORD WriteStylesheet(const std::wstring& path)

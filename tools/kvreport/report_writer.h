@@ -15,6 +15,11 @@ namespace kvreport {
 // Returns 0 or a Win32 error code; on failure the file may be left half-written.
 DWORD WriteReportFile(const Report& report, const std::wstring& path, const std::wstring& stylesheetName);
 
+// The report's page: the report at xml (an incomplete one with its open elements closed,
+// for it is no whole XML document otherwise) and the program's stylesheet at xsl, the
+// page rendered beside xml; all three stay. Returns 0 or a Win32 error code.
+DWORD WriteRenderedCopy(const Report& report, const std::wstring& xml, const std::wstring& xsl);
+
 // The program's report stylesheet, at path.
 DWORD WriteStylesheet(const std::wstring& path);
 

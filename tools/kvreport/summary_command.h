@@ -1,5 +1,6 @@
 // summary: one row per report over a fleet of devices, the devices that need
-// attention (alarms, failed tests, heat) first.
+// attention (alarms, failed tests, heat) first, each named by its serial number and
+// User Serial ID.
 #pragma once
 
 #include "tools/kvreport/report_model.h"
@@ -13,7 +14,9 @@ struct SummaryRow {
     std::wstring path;
     std::wstring computer;
     std::wstring deviceType;
-    std::wstring date;
+    std::wstring serialNumber;
+    std::wstring userSerialId;
+    std::wstring date;  // ISO 8601 where the report's date is one the program writes
     std::wstring time;
     std::wstring version;
     std::wstring biosVersion;
@@ -21,8 +24,8 @@ struct SummaryRow {
     TestCounts counts;
     bool hasHottest = false;
     std::wstring hottestSensor;  // its label
-    std::wstring hottestText;    // its result as written
     double hottest = 0;
+    std::wstring pageLink;  // from the summary's page to the report's, empty for none
 };
 
 SummaryRow Summarise(const Report& report);
@@ -33,10 +36,12 @@ void SortForAttention(std::vector<SummaryRow>& rows);
 std::wstring SummaryText(const std::vector<SummaryRow>& rows);
 // UTF-8 with byte-order mark (spreadsheets then read it as UTF-8), CR LF line ends.
 std::string SummaryCsv(const std::vector<SummaryRow>& rows);
+// Each file links to its report's page; a click on a column's title sorts by it.
 std::string SummaryHtml(const std::vector<SummaryRow>& rows);
 
-// KvReport summary FILE|FOLDER... [--csv FILE] [--html FILE]: 0, or 2 when an input
-// could not be read (the others are still summarised) or an output not written.
+// KvReport summary FILE|FOLDER... [--csv FILE] [--html FILE] [--recursive]: 0, or 2
+// when an input could not be read (the others are still summarised) or an output or
+// a report's page not written.
 int RunSummary(const std::vector<std::wstring>& args);
 
 }  // namespace kvreport
