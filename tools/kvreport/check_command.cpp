@@ -4,6 +4,7 @@
 #include "tools/kvreport/console.h"
 #include "tools/kvreport/files.h"
 #include "tools/kvreport/raw_dump_text.h"
+#include "tools/kvreport/report_inputs.h"
 #include "tools/kvreport/report_reader.h"
 
 #include <algorithm>
@@ -197,25 +198,6 @@ void CheckGroups(const Report& report, std::vector<Finding>& findings)
     }
 }
 
-// The reports named on the command line: files as given, folders by their *.xml files.
-std::vector<std::wstring> Inputs(const std::vector<std::wstring>& arguments, bool& empty)
-{
-    std::vector<std::wstring> inputs;
-    for (const std::wstring& argument : arguments) {
-        if (!IsFolder(argument)) {
-            inputs.push_back(argument);
-            continue;
-        }
-        std::vector<std::wstring> found = ReportsInFolder(argument);
-        if (found.empty()) {
-            WriteLine(Stream::Err, argument + L": holds no .xml files");
-            empty = true;
-        }
-        inputs.insert(inputs.end(), found.begin(), found.end());
-    }
-    return inputs;
-}
-
 }  // namespace
 
 std::vector<Finding> CheckReport(const Report& report)
@@ -233,12 +215,12 @@ int RunCheck(const std::vector<std::wstring>& args)
 {
     Arguments parsed;
     std::wstring error;
-    if (!ParseArguments(args, {}, parsed, error))
+    if (!ParseArguments(args, {{L"--recursive", false, true}}, parsed, error))
         return UsageError(kCheckUsage, error);
     if (parsed.positional.empty())
         return UsageError(kCheckUsage, L"check wants reports or folders of reports");
-    bool unreadable = false;
-    std::vector<std::wstring> inputs = Inputs(parsed.positional, unreadable);
+    std::vector<std::wstring> inputs = CollectInputs(parsed.positional, parsed.Has(L"--recursive"));
+    bool unreadable = inputs.empty();
     size_t found = 0;
     for (const std::wstring& input : inputs) {
         Report report;

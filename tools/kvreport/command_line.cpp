@@ -9,7 +9,7 @@ const wchar_t kSummaryUsage[] = L"KvReport summary FILE|FOLDER... [--csv FILE] [
 const wchar_t kRedactUsage[] =
     L"KvReport redact IN.xml|FOLDER OUT.xml|FOLDER [--keep WHAT[,WHAT...]] [--no-verify]";
 const wchar_t kJsonUsage[] = L"KvReport json IN.xml [OUT.json]";
-const wchar_t kCheckUsage[] = L"KvReport check FILE|FOLDER...";
+const wchar_t kCheckUsage[] = L"KvReport check FILE|FOLDER... [--recursive]";
 const wchar_t kTableUsage[] = L"KvReport table FILE|FOLDER... --csv OUT | --jsonl OUT [--recursive]";
 
 int UsageError(const wchar_t* usage, const std::wstring& problem)

@@ -5,7 +5,7 @@
 #include "tools/kvreport/files.h"
 #include "tools/kvreport/json_text.h"
 #include "tools/kvreport/report_reader.h"
-#include "tools/kvreport/test_values.h"
+#include "tools/kvreport/result_values.h"
 
 namespace kvreport {
 namespace {

@@ -50,14 +50,14 @@ const wchar_t kHelpText[] =
     L"  check    the rules of the report format the schema cannot state: results against their\r\n"
     L"           Format, numbering, header. Exit code 0: none broken, 1: findings, 2: error.\r\n"
     L"  table    one row per test of every report, for a query engine: CSV or JSON lines.\r\n"
-    L"           --recursive reads the subfolders of folders too (summary and table).\r\n"
+    L"           --recursive reads the subfolders of folders too (summary, table and check).\r\n"
     L"\r\n"
     L"Reports are read, never changed; a report whose scan was stopped is read as far as it goes and\r\n"
     L"marked incomplete. Exit code 2 means an error; files are written whole or not at all.\r\n";
 
 int ShowHelp(kvreport::Stream stream)
 {
-    kvreport::WriteLine(stream, L"KvReport: compares, summarises, redacts and exports reports of Kavrol Inspectra.");
+    kvreport::WriteLine(stream, L"KvReport: compares, summarises, redacts, exports and checks reports of Kavrol Inspectra.");
     kvreport::WriteLine(stream);
     kvreport::WriteLine(stream, L"usage:");
     for (const Command& command : kCommands)

@@ -3,7 +3,7 @@
 #include "tools/kvreport/csv_text.h"
 #include "tools/kvreport/device_identity.h"
 #include "tools/kvreport/json_text.h"
-#include "tools/kvreport/test_values.h"
+#include "tools/kvreport/result_values.h"
 
 #include <vector>
 

@@ -1,4 +1,4 @@
-#include "tools/kvreport/test_values.h"
+#include "tools/kvreport/result_values.h"
 
 #include <cwchar>
 
