@@ -398,7 +398,8 @@ class PanelFaultTest(ScanTestCase):
                                  len(selected(scan, "IxaGetHardwareValue", 21)))
 
     def test_equalizer_value_written_wider_than_8_bits_shows_its_low_byte(self):
-        # A library that writes 32 bits into the 8-bit value overwrites nothing beside it.
+        # A library that writes 32 bits into the 8-bit value: its low byte is the value, and nothing beside it
+        # is overwritten (with a one-byte room the upper bytes land in the mode flag read by the same call).
         for mode, shown_mode in ((0, "E"), (1, "A")):
             with self.subTest(mode=mode):
                 scan = self.scan(profile=changed("corvabox-c90.json", IxaGetDisplayEqualizer={
