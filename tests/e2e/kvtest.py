@@ -27,7 +27,7 @@ TAB = "\t"
 
 def wine_env(extra=None):
     env = dict(os.environ)
-    env.setdefault("WINEDEBUG", "-all")
+    env.setdefault("WINEDEBUG", "-all,err+winediag")
     env.setdefault("WINEDLLOVERRIDES", "mscoree,mshtml=")
     for key in ("KVIXA_PROFILE", "KVIXA_TRACE", "KVIXA_RECORD", "KVIXA_REAL"):
         env.pop(key, None)
@@ -294,8 +294,9 @@ class ScanTestCase(unittest.TestCase):
         looked for. The run has the test display, so a message box nobody expects makes
         it hang until the timeout. answers: for each message box expected in turn, the
         key that answers it ("Return", "y", "n"); what the boxes said is in Scan.boxes.
-        expect_report: the scan must leave a complete report (by default when it shows
-        no message box), else the test fails at once and says why."""
+        expect_report: the scan must leave a complete report at report_name, else the
+        test fails at once and says why; by default for a scan with the default
+        arguments that shows no message box."""
         folder = folder or self.make_folder()
         exe = self.install(folder, library)
         extra = {"KVIXA_TRACE": to_windows(os.path.join(folder, "trace.txt"))}
@@ -327,7 +328,7 @@ class ScanTestCase(unittest.TestCase):
                                                     err.read().decode("utf-8", "replace"))
         self.assertNotEqual(124, completed.returncode, "the scan did not end in time (a message box nobody answered?)")
         if expect_report is None:
-            expect_report = not answers
+            expect_report = args is None and not answers
         if expect_report:
             self.assertCompleteReport(report, completed, os.path.join(folder, "trace.txt"))
         scan = Scan(folder, report, completed)

@@ -124,7 +124,8 @@ class HeaderTest(ScanTestCase):
         folder = self.make_folder()
         os.makedirs(os.path.join(folder, "my.dir"))
         report = os.path.join(folder, "my.dir", "report")
-        scan = self.scan(folder=folder, args=["-f=" + to_windows(report)], report_name="my.dir/report")
+        scan = self.scan(folder=folder, args=["-f=" + to_windows(report)], report_name="my.dir/report",
+                         expect_report=True)
         self.assertTrue(os.path.exists(os.path.join(folder, "my.dir", "report.xsl")))
         self.assertEqual('<?xml-stylesheet type="text/xsl" href="report.xsl"?>', scan.lines[1])
 
@@ -278,7 +279,7 @@ class RefusalAndArgumentsTest(ScanTestCase):
         os.makedirs(os.path.join(folder, "with space"))
         for args, written in cases:
             with self.subTest(args=args):
-                self.scan(folder=folder, args=args, report_name=written)
+                self.scan(folder=folder, args=args, report_name=written, expect_report=True)
         self.assertFalse(os.path.exists(os.path.join(folder, "first.xml")))
 
     def test_report_path_too_long_for_its_field_is_refused(self):
@@ -330,7 +331,8 @@ class ExistingReportTest(ScanTestCase):
 
     def test_answer_yes_replaces_report_and_stylesheet(self):
         folder = self.existing()
-        scan = self.scan(folder=folder, args=["-f=" + to_windows(os.path.join(folder, "report.xml"))], answers=["y"])
+        scan = self.scan(folder=folder, args=["-f=" + to_windows(os.path.join(folder, "report.xml"))], answers=["y"],
+                         expect_report=True)
         self.assertEqual("Kavrol Inspectra", scan.boxes[0]["caption"])
         self.assertEqual("</KvInspectraReport>", scan.lines[-1])
         self.assertTrue(self.read(folder, "report.xsl").startswith(b"\xef\xbb\xbf"))
@@ -345,7 +347,8 @@ class ExistingReportTest(ScanTestCase):
         folder = self.make_folder()
         with open(os.path.join(folder, "report.xsl"), "wb") as f:
             f.write(b"old stylesheet")
-        scan = self.scan(folder=folder, args=["-f=" + to_windows(os.path.join(folder, "report.xml"))])
+        scan = self.scan(folder=folder, args=["-f=" + to_windows(os.path.join(folder, "report.xml"))],
+                         expect_report=True)
         self.assertEqual("</KvInspectraReport>", scan.lines[-1])
         self.assertTrue(self.read(folder, "report.xsl").startswith(b"\xef\xbb\xbf"))
 
@@ -377,7 +380,8 @@ class DllPlantingTest(ScanTestCase):
         planted = self.make_folder()
         shutil.copy(os.path.join(os.environ["KV_BIN_DIR"], "KvIxa.dll"), planted)
         report = os.path.join(exe_folder, "report.xml")
-        scan = self.scan(folder=exe_folder, library=None, cwd=planted, args=["-f=" + to_windows(report)])
+        scan = self.scan(folder=exe_folder, library=None, cwd=planted, args=["-f=" + to_windows(report)],
+                         expect_report=True)
         self.assertEqual(TAB * 2 + "<KvDeviceType>Unknown</KvDeviceType>", scan.lines[5])
         self.assertEqual([], scan.trace)
 
