@@ -6,10 +6,16 @@ BUILD_DIR=${BUILD_DIR:-$KV_ROOT/build}
 case "$BUILD_DIR" in /*) ;; *) BUILD_DIR=$KV_ROOT/$BUILD_DIR ;; esac
 
 KV_PACKAGES="g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64 g++-mingw-w64-i686-posix binutils-mingw-w64-i686
-  wine wine64 xvfb xauth xdotool imagemagick cmake make googletest nlohmann-json3-dev xsltproc libxml2-utils python3"
+  wine wine64 xvfb xauth xdotool imagemagick cmake make googletest nlohmann-json3-dev xsltproc libxml2-utils python3
+  wamerican-small"
 
-# Only the tests need a browser, and clang with libFuzzer for the native fuzz targets.
-KV_TEST_PACKAGES="chromium clang-14 libclang-rt-14-dev"
+# scripts/package: the installers (wixl, and libmsi's Python binding to stamp them),
+# Authenticode signing, the commit to build from.
+KV_RELEASE_PACKAGES="wixl msitools gir1.2-libmsi-1.0 python3-gi osslsigncode openssl git"
+
+# Only the tests need a browser, and clang with libFuzzer for the native fuzz targets;
+# the package test needs what scripts/package does.
+KV_TEST_PACKAGES="chromium clang-14 libclang-rt-14-dev $KV_RELEASE_PACKAGES"
 
 kv_log() { printf '== %s\n' "$*" >&2; }
 
@@ -36,15 +42,18 @@ kv_configure() {
     -DCMAKE_BUILD_TYPE=Release "$@" >/dev/null
 }
 
+# What an edition ships: the program, the report tool and the libraries.
+KV_SHIPPED_TARGETS="KvInspectra KvReport KvIxa KvIxaLegacy KvIxaRecorder"
+
 # Both editions: the 64-bit one with the tests and tools into bin/; the 32-bit one
 # (for the Roamdeck R96) from the same sources in a tree of its own, win32/, with
-# the program and its libraries only, into bin32/.
+# what it ships only, into bin32/.
 kv_build() {
   kv_ensure_packages
   kv_configure "$BUILD_DIR" mingw-w64-x86_64.cmake
   cmake --build "$BUILD_DIR" -j "$(nproc)"
   kv_configure "$BUILD_DIR/win32" mingw-w64-i686.cmake -DKV_BIN_DIR="$BUILD_DIR/bin32"
-  cmake --build "$BUILD_DIR/win32" -j "$(nproc)" --target KvInspectra KvIxa KvIxaLegacy KvIxaRecorder
+  cmake --build "$BUILD_DIR/win32" -j "$(nproc)" --target $KV_SHIPPED_TARGETS
 }
 
 kv_wine_env() {

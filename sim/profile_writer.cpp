@@ -23,26 +23,36 @@ std::string Scalar(const ordered_json& value)
     return value.dump(-1, ' ', false, ordered_json::error_handler_t::replace);
 }
 
-std::string Flat(const ordered_json& value)
+// Appends the value on one line; false as soon as the text passes limit
+// characters: a large block is not laid out on one line only to be dropped.
+bool AppendFlat(const ordered_json& value, size_t limit, std::string& text)
 {
-    if (!value.is_structured())
-        return Scalar(value);
-    std::string text(1, value.is_object() ? '{' : '[');
+    if (!value.is_structured()) {
+        text += Scalar(value);
+        return text.size() <= limit;
+    }
+    text += value.is_object() ? '{' : '[';
     const char* separator = "";
     for (auto it = value.begin(); it != value.end(); ++it) {
         text += separator;
         if (value.is_object())
             text += Scalar(it.key()) + ": ";
-        text += Flat(it.value());
+        if (!AppendFlat(it.value(), limit, text))
+            return false;
         separator = ", ";
     }
-    return text + (value.is_object() ? '}' : ']');
+    text += value.is_object() ? '}' : ']';
+    return text.size() <= limit;
 }
 
 void Format(const ordered_json& value, size_t indent, std::string& out)
 {
-    const std::string flat = Flat(value);
-    if (!value.is_structured() || value.empty() || (indent > 0 && indent + flat.size() <= kLineWidth)) {
+    if (!value.is_structured() || value.empty()) {
+        out += Scalar(value);
+        return;
+    }
+    std::string flat;
+    if (indent > 0 && indent < kLineWidth && AppendFlat(value, kLineWidth - indent, flat)) {
         out += flat;
         return;
     }

@@ -3,6 +3,7 @@
 #include "device/library_text.h"
 #include "device/text_helpers.h"
 
+#include <cmath>
 #include <vector>
 
 namespace kv {
@@ -310,7 +311,8 @@ void ModuleTests::WriteTemperatures()
     bool categoryOpen = false;
     for (UINT sensor = 0; sensor < kSensors; ++sensor) {
         float degrees = 0.0f;
-        if (!m_reader.Temperature(kTemperatureCurrent, sensor, &degrees, sizeof degrees))
+        // A value that is no number of degrees (NaN, infinite) counts as an unreadable sensor.
+        if (!m_reader.Temperature(kTemperatureCurrent, sensor, &degrees, sizeof degrees) || !std::isfinite(degrees))
             continue;
         if (!categoryOpen)
             m_writer.BeginCategoryManual(m_form.temperaturesCategory);

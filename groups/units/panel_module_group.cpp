@@ -3,6 +3,8 @@
 #include "device/library_text.h"
 #include "device/text_helpers.h"
 
+#include <cmath>
+
 namespace kv {
 
 // One value of the VLK4 link statistics (IxaGetStatisticsValue, 32-bit float).
@@ -301,7 +303,9 @@ bool CTestPanelModule::WriteVlk4Block(PanelTests& out, const Vlk4Block& block, b
     for (size_t i = 0; i < block.valueCount; ++i) {
         const Vlk4Value& value = block.values[i];
         float reading = 0.0f;
-        if (!Call(m_device.IxaGetStatisticsValue, value.selector, &reading, static_cast<UINT>(sizeof reading)))
+        // A reading that is no number (NaN, infinite) counts as one that could not be read.
+        if (!Call(m_device.IxaGetStatisticsValue, value.selector, &reading, static_cast<UINT>(sizeof reading)) ||
+            !std::isfinite(reading))
             continue;
         out.Passed(Id(value.label), kNoText, value.decibels ? DecibelText(reading) : FloatText(reading),
                    kFmtString);

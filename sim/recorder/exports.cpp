@@ -97,10 +97,10 @@
 KVIXA_ENTRY_POINTS(KVREC_ENTRY_POINT)
 #undef KVREC_ENTRY_POINT
 
-// Only to write, at the very end, a record the file did not take after a call.
-extern "C" BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID)
+// Only to write, at the very end, what the record file has not taken yet.
+extern "C" BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID reserved)
 {
     if (reason == DLL_PROCESS_DETACH)
-        kvrec::WritePendingRecord();
+        kvrec::WritePendingRecord(reserved != nullptr);
     return TRUE;
 }

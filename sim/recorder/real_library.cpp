@@ -53,6 +53,41 @@ std::wstring FullPath(const std::wstring& path)
     return full;
 }
 
+std::wstring FileName(const std::wstring& path)
+{
+    return path.substr(path.find_last_of(L"\\/") + 1);
+}
+
+namespace {
+
+std::wstring Folder(const std::wstring& path)
+{
+    const size_t end = path.find_last_of(L"\\/");
+    return end == std::wstring::npos ? std::wstring() : path.substr(0, end);
+}
+
+// What failed and what the technician does about it; named: the path came from KVIXA_REAL.
+std::string Problem(const std::wstring& path, bool named, DWORD error, bool isRecorder)
+{
+    const std::string where = kvsim::WideToUtf8(path);
+    const std::string remedy = named ? "set KVIXA_REAL to the path of the maker's KvIxa.dll"
+                                     : "rename the maker's KvIxa.dll to KvIxa.real.dll and put it there";
+    std::string text;
+    if (isRecorder) {
+        text = where + " is the recording KvIxa.dll itself; " + remedy;
+    } else if (::GetFileAttributesW(path.c_str()) == INVALID_FILE_ATTRIBUTES) {
+        text = named ? "KVIXA_REAL names " + where + ", which is not found; " + remedy
+                     : "KvIxa.real.dll not found beside the recording KvIxa.dll in " +
+                           kvsim::WideToUtf8(Folder(path)) + "; " + remedy;
+    } else {
+        text = where + " cannot be loaded, " + kvsim::ErrorText(error) + "; it must be the maker's KvIxa.dll for " +
+               std::to_string(sizeof(void*) * 8) + "-bit programs, with the files it needs beside it";
+    }
+    return text + ". Until then every call fails with error 126.";
+}
+
+}  // namespace
+
 RealLibrary LoadRealLibrary()
 {
     RealLibrary real;
@@ -67,16 +102,13 @@ RealLibrary LoadRealLibrary()
     // With its full path and its own folder first for what it loads in turn.
     real.module = ::LoadLibraryExW(real.path.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
     const DWORD error = ::GetLastError();
-    const std::string where = "KvIxa recorder: real library " + kvsim::WideToUtf8(real.path);
-    if (real.module == nullptr) {
-        real.problem = where + " cannot be loaded, " + kvsim::ErrorText(error);
-    } else if (real.module == RecorderModule()) {
+    const bool isRecorder = real.module != nullptr && real.module == RecorderModule();
+    if (isRecorder) {
         ::FreeLibrary(real.module);
         real.module = nullptr;
-        real.problem = where + " is the recorder itself";
     }
-    if (!real.problem.empty())
-        real.problem += "; every call fails with 126";
+    if (real.module == nullptr)
+        real.problem = Problem(real.path, !named.empty(), error, isRecorder);
     return real;
 }
 

@@ -12,8 +12,11 @@ namespace kvrec {
 struct RealLibrary {
     HMODULE module = nullptr;  // null when it could not be loaded
     std::wstring path;         // full path
-    std::string problem;       // why it could not be loaded, one line
+    std::string problem;       // why it could not be loaded and what to do, one line (UTF-8)
 };
+
+// The file name of a path, without its folder.
+std::wstring FileName(const std::wstring& path);
 
 // Loads it; the caller keeps it loaded for the rest of the process.
 RealLibrary LoadRealLibrary();

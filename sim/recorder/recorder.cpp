@@ -1,12 +1,14 @@
 #include "recorder.h"
 
+#include "alert.h"
 #include "profile.h"
 #include "profile_writer.h"
 #include "real_library.h"
+#include "record_file.h"
 #include "recording.h"
 #include "text.h"
-#include "trace.h"
 
+#include <atomic>
 #include <cstdio>
 #include <cstring>
 #include <mutex>
@@ -29,14 +31,15 @@ static const char* const kByteValues[] = {
 
 struct Recorder {
     RealLibrary real;
-    std::wstring file;    // KVIXA_RECORD as a full path; empty: nothing is recorded
+    std::atomic<bool> realFailureShown{false};
     std::string started;  // local date and time of the first call
     std::string program;  // the host's file name and version
-    std::mutex lock;      // guards what follows
+    std::mutex lock;      // guards what follows; its path is set before the first call
+    RecordFile file;      // KVIXA_RECORD as a full path; empty: nothing is recorded
     Recording recording;
     long long deviceType = -1;
-    bool pending = false;  // changed since the file was last written
-    bool writeFailureReported = false;
+    bool changing = false;  // inside a change of the recording (see WritePendingRecord)
+    bool writeFailureShown = false;
 };
 
 INIT_ONCE g_startOnce = INIT_ONCE_STATIC_INIT;
@@ -71,6 +74,8 @@ std::string ProgramText()
     return text + version;
 }
 
+DWORD WINAPI WriteWhenDue(void*);
+
 BOOL CALLBACK Start(PINIT_ONCE, PVOID, PVOID*)
 {
     try {
@@ -78,14 +83,17 @@ BOOL CALLBACK Start(PINIT_ONCE, PVOID, PVOID*)
         // the library and loads it again goes on with the same recording.
         PinRecorder();
         g_recorder.real = LoadRealLibrary();
-        if (!g_recorder.real.problem.empty())
-            kvsim::ReportProblem(g_recorder.real.problem.c_str());
         const std::wstring file = kvsim::EnvironmentValue(L"KVIXA_RECORD");
-        if (!file.empty()) {
-            g_recorder.started = LocalTimeText();
-            g_recorder.program = ProgramText();
-            g_recorder.file = FullPath(file);
-        }
+        if (file.empty())
+            return TRUE;
+        g_recorder.started = LocalTimeText();
+        g_recorder.program = ProgramText();
+        g_recorder.file.SetPath(FullPath(file));
+        // Writes what a hanging call would otherwise keep from the file. Without
+        // it the calls and the end of the process still write.
+        HANDLE thread = ::CreateThread(nullptr, 0, WriteWhenDue, nullptr, 0, nullptr);
+        if (thread != nullptr)
+            ::CloseHandle(thread);
     } catch (...) {
         // Without memory for the start there is nothing to record.
     }
@@ -100,7 +108,7 @@ Recorder& State()
 
 bool IsRecording()
 {
-    return !State().file.empty();
+    return !State().file.Path().empty();
 }
 
 std::string ProfileText(const Recorder& state)
@@ -112,42 +120,52 @@ std::string ProfileText(const Recorder& state)
         state.deviceType >= 0 ? "device type " + std::to_string(state.deviceType) : std::string("device type not read");
     profile["_date"] = state.started;
     profile["_program"] = state.program;
-    profile["_library"] = kvsim::WideToUtf8(state.real.path) + (state.real.module ? "" : " (not loaded)");
+    // The file name only: the folder can hold the user's name.
+    profile["_library"] = kvsim::WideToUtf8(FileName(state.real.path)) + (state.real.module ? "" : " (not loaded)");
     const nlohmann::ordered_json entries = state.recording.Entries();
     for (auto it = entries.begin(); it != entries.end(); ++it)
         profile[it.key()] = it.value();
     return kvsim::FormatProfile(profile);
 }
 
-DWORD WriteWholeFile(const std::wstring& path, const std::string& text)
+std::string WriteFailureText(const std::wstring& path, DWORD error)
 {
-    HANDLE file = ::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
-        return ::GetLastError();
-    DWORD written = 0;
-    const BOOL ok = ::WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
-    const DWORD error = ok ? ERROR_SUCCESS : ::GetLastError();
-    ::CloseHandle(file);
-    return error;
+    return "record " + kvsim::WideToUtf8(path) + " cannot be written, " + kvsim::ErrorText(error) +
+           "; set KVIXA_RECORD to a file in a folder that exists and can be written, and record again";
 }
 
-// Written beside and then moved into place, so a process that ends at any
-// moment leaves the previous complete record or the new one, never half of one.
-void WriteRecord(Recorder& state)
+// Under the lock. Returns the text to show when a write failed for the first time.
+std::string WriteIfDue(Recorder& state, ULONGLONG now) noexcept
 {
-    const std::wstring part = state.file + L".part";
-    DWORD error = WriteWholeFile(part, ProfileText(state));
-    if (error == ERROR_SUCCESS && !::MoveFileExW(part.c_str(), state.file.c_str(), MOVEFILE_REPLACE_EXISTING))
-        error = ::GetLastError();
-    state.pending = error != ERROR_SUCCESS;
-    if (!state.pending)
-        return;
-    ::DeleteFileW(part.c_str());
-    if (!state.writeFailureReported) {
-        state.writeFailureReported = true;
-        const std::string line = "KvIxa recorder: record " + kvsim::WideToUtf8(state.file) + " cannot be written, " +
-                                 kvsim::ErrorText(error);
-        kvsim::ReportProblem(line.c_str());
+    try {
+        if (!state.file.Due(now))
+            return std::string();
+        const DWORD error = state.file.Replace(ProfileText(state), now);
+        if (error == ERROR_SUCCESS || state.writeFailureShown)
+            return std::string();
+        state.writeFailureShown = true;
+        return WriteFailureText(state.file.Path(), error);
+    } catch (...) {
+        return std::string();  // without memory for the text: tried again when due
+    }
+}
+
+// The recorder's own thread: writes the changes no call comes to write.
+DWORD WINAPI WriteWhenDue(void*)
+{
+    Recorder& state = g_recorder;
+    for (;;) {
+        std::string failure;
+        DWORD wait = RecordFile::kIntervalMs;
+        {
+            std::lock_guard<std::mutex> hold(state.lock);
+            const ULONGLONG now = ::GetTickCount64();
+            failure = WriteIfDue(state, now);
+            wait = state.file.MsUntilDue(now);
+        }
+        if (!failure.empty())
+            ShowFailure(failure);
+        ::Sleep(wait);
     }
 }
 
@@ -159,20 +177,26 @@ void Record(const char* name, const std::string& key, const Observation& seen, c
     const kvsim::EntryPointInfo* info = kvsim::FindEntryPoint(name);
     if (info == nullptr)
         return;
-    std::lock_guard<std::mutex> hold(state.lock);
-    // The header names the device.
-    if (state.deviceType < 0 && std::strcmp(name, "IxaGetDeviceType") == 0 &&
-        seen.bytes.size() == sizeof(UINT32)) {
-        UINT32 type = 0;
-        std::memcpy(&type, seen.bytes.data(), sizeof type);
-        state.deviceType = type;
+    std::string failure;
+    {
+        std::lock_guard<std::mutex> hold(state.lock);
+        state.changing = true;
+        // The header names the device.
+        if (state.deviceType < 0 && std::strcmp(name, "IxaGetDeviceType") == 0 &&
+            seen.bytes.size() == sizeof(UINT32)) {
+            UINT32 type = 0;
+            std::memcpy(&type, seen.bytes.data(), sizeof type);
+            state.deviceType = type;
+        }
+        if (state.recording.Add(*info, key, seen, answer))
+            state.file.MarkChanged();
+        if (selectedPanel >= 0)
+            state.recording.SelectPanel(static_cast<UINT>(selectedPanel));
+        state.changing = false;
+        failure = WriteIfDue(state, ::GetTickCount64());
     }
-    if (state.recording.Add(*info, key, seen, answer))
-        state.pending = true;
-    if (selectedPanel >= 0)
-        state.recording.SelectPanel(static_cast<UINT>(selectedPanel));
-    if (state.pending)
-        WriteRecord(state);
+    if (!failure.empty())
+        ShowFailure(failure);
 }
 
 size_t ValueWidth(const char* name)
@@ -225,8 +249,10 @@ bool ReadUploadedFile(const wchar_t* fileName, std::vector<unsigned char>& bytes
 
 FARPROC RealEntryPoint(const char* name, DWORD& error) noexcept
 {
-    const Recorder& state = State();
+    Recorder& state = State();
     if (state.real.module == nullptr) {
+        if (!state.real.problem.empty() && !state.realFailureShown.exchange(true))
+            ShowFailure(state.real.problem);
         error = ERROR_MOD_NOT_FOUND;
         return nullptr;
     }
@@ -294,10 +320,8 @@ void RecordUpload(const char* name, const wchar_t* fileName, UINT item, int resu
         Observation seen = Seen(0, result, error, nullptr, 0);
         DWORD readError = ERROR_SUCCESS;
         if (Succeeded(seen) && !ReadUploadedFile(fileName, seen.bytes, readError)) {
-            const std::string line = "KvIxa recorder: the file " + kvsim::WideToUtf8(fileName) + " " + name +
-                                     " wrote cannot be read back, " + kvsim::ErrorText(readError) +
-                                     "; the call is not recorded";
-            kvsim::ReportProblem(line.c_str());
+            ReportFailure("the file " + kvsim::WideToUtf8(fileName) + " " + name + " wrote cannot be read back, " +
+                          kvsim::ErrorText(readError) + "; the call is not recorded");
             return;
         }
         Record(name, kvsim::JoinKey({item}), seen, UploadAnswer(seen));
@@ -305,18 +329,26 @@ void RecordUpload(const char* name, const wchar_t* fileName, UINT item, int resu
     }
 }
 
-void WritePendingRecord() noexcept
+void WritePendingRecord(bool processEnds) noexcept
 {
+    Recorder& state = g_recorder;
+    const bool locked = state.lock.try_lock();
+    // At the end of the process the other threads are gone; one of them may
+    // have left the lock taken, in the middle of a write (the recording is
+    // whole, the part file open) or of a change (the recording is not).
+    if (!locked && (!processEnds || state.changing))
+        return;
     try {
-        Recorder& state = g_recorder;
-        // Threads ended by the process's end may have left the lock taken.
-        if (state.file.empty() || !state.lock.try_lock())
-            return;
-        if (state.pending)
-            WriteRecord(state);
-        state.lock.unlock();
+        state.file.Abandon();
+        if (state.file.Changed()) {
+            const DWORD error = state.file.Replace(ProfileText(state), ::GetTickCount64());
+            if (error != ERROR_SUCCESS && !state.writeFailureShown)
+                ReportFailure(WriteFailureText(state.file.Path(), error));  // no message box while the process ends
+        }
     } catch (...) {
     }
+    if (locked)
+        state.lock.unlock();
 }
 
 }  // namespace kvrec

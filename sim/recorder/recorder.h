@@ -15,8 +15,8 @@ namespace kvrec {
 // program takes a missing entry point as "no such function" too).
 FARPROC RealEntryPoint(const char* name, DWORD& error) noexcept;
 
-// Records a call when KVIXA_RECORD names a file; the file is rewritten when
-// the recording changed. They never change the call's outcome.
+// Records a call when KVIXA_RECORD names a file (see record_file.h for when
+// the file is written). They never change the call's outcome.
 void RecordBuffer(const char* name, std::initializer_list<UINT> keyParts, const void* buffer, UINT size,
                   bool textEntry, int result, DWORD error) noexcept;
 void RecordValue(const char* name, const void* value, int result, DWORD error) noexcept;
@@ -24,8 +24,9 @@ void RecordEqualizer(const char* name, const void* mode, const void* value, int 
 void RecordStatus(const char* name, UINT argument, int result, DWORD error) noexcept;
 void RecordUpload(const char* name, const wchar_t* fileName, UINT item, int result, DWORD error) noexcept;
 
-// At the end of the process: writes what the file has not taken yet.
-void WritePendingRecord() noexcept;
+// When the library unloads (processEnds: with the process, whose other threads
+// are gone): writes what the file has not taken yet.
+void WritePendingRecord(bool processEnds) noexcept;
 
 template <typename Entry, typename Call, typename Record>
 int Forward(const char* name, Call call, Record record)

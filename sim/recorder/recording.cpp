@@ -241,6 +241,7 @@ bool Recording::Add(const kvsim::EntryPointInfo& info, const std::string& key, c
         }
     }
     if (recorded == nullptr) {
+        entry.index.emplace(panelKey, entry.keys.size());
         entry.keys.push_back(RecordedKey{panelKey, answer, {seen}, {}});
         return true;
     }
@@ -274,17 +275,14 @@ Recording::RecordedEntry& Recording::EntryOf(const kvsim::EntryPointInfo& info)
         if (entry.info == &info)
             return entry;
     }
-    m_entries.push_back(RecordedEntry{&info, {}});
+    m_entries.push_back(RecordedEntry{&info, {}, {}});
     return m_entries.back();
 }
 
 Recording::RecordedKey* Recording::Find(RecordedEntry& entry, const std::string& key)
 {
-    for (RecordedKey& recorded : entry.keys) {
-        if (recorded.key == key)
-            return &recorded;
-    }
-    return nullptr;
+    const auto found = entry.index.find(key);
+    return found == entry.index.end() ? nullptr : &entry.keys[found->second];
 }
 
 nlohmann::ordered_json Recording::Entries() const

@@ -8,6 +8,7 @@
 #include <nlohmann/json.hpp>
 
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 namespace kvrec {
@@ -60,7 +61,8 @@ private:
     };
     struct RecordedEntry {
         const kvsim::EntryPointInfo* info;
-        std::vector<RecordedKey> keys;
+        std::vector<RecordedKey> keys;                  // in the order of their first calls
+        std::unordered_map<std::string, size_t> index;  // key -> position in keys: a lookup per call
     };
 
     RecordedEntry& EntryOf(const kvsim::EntryPointInfo& info);

@@ -26,7 +26,7 @@ import sys
 import tempfile
 import uuid
 
-from kvtest import BIN_DIR, DRIVE_C, SCHEMA, PROFILES_DIR, read_report_lines, to_windows, wine_env
+from kvtest import BIN_DIR, DRIVE_C, SCHEMA, PROFILES_DIR, kvreport_check, read_report_lines, to_windows, wine_env
 import fault_profiles
 
 ROOT_END = "</KvInspectraReport>"
@@ -114,6 +114,12 @@ def check_lines(path):
     return []
 
 
+def format_problems(path):
+    """What KvReport check finds in a report, complete or stopped halfway (as far as it goes)."""
+    code, output = kvreport_check([path])
+    return [] if code == 0 else ["report breaks the format: " + " | ".join(output.splitlines()[:3])]
+
+
 def check_report(path, device_type, family):
     """What is wrong with the report a scan wrote: a list of problems, empty when it is sound."""
     if not os.path.exists(path):
@@ -127,6 +133,7 @@ def check_report(path, device_type, family):
     checked = subprocess.run(["xmllint", "--noout", "--schema", SCHEMA, path], capture_output=True, text=True)
     if checked.returncode != 0:
         problems.append("report is not valid: " + " | ".join(checked.stderr.splitlines()[:3]))
+    problems += format_problems(path)
     groups = [line[len("\t\t<GroupName>"):-len("</GroupName>")] for line in lines
               if line.startswith("\t\t<GroupName>") and line.endswith("</GroupName>")]
     must, must_not = expected_groups(device_type, family)
@@ -196,7 +203,8 @@ class Scanner:
             output = out.read().decode("utf-8", "replace")
         if completed.returncode == 124:
             # Stopped halfway, the report must still be complete up to its last line.
-            return ["hang: no end within %d s" % self.timeout] + (check_lines(report) if os.path.exists(report) else [])
+            return (["hang: no end within %d s" % self.timeout] +
+                    (check_lines(report) or format_problems(report) if os.path.exists(report) else []))
         problems = []
         if completed.returncode != 0 or "Unhandled" in output:
             problems.append("crash: exit code %d %s" % (completed.returncode, " | ".join(output.splitlines()[:3])))

@@ -111,7 +111,7 @@ def summary_row(path, shown_path):
     failed, alarms = statuses.count("Failed"), statuses.count("Alarm")
     row = [head["ComputerName"], head["KvDeviceType"], head["Date"], head["Time"], head["Version"], one_line(bios),
            str(len(tests)), str(failed), str(alarms), hottest[1] if hottest else "", hottest[2] if hottest else "",
-           shown_path]
+           "", shown_path]
     key = (-alarms, -failed, hottest is None, -(hottest[0] if hottest else 0), shown_path)
     return key, row
 

@@ -126,6 +126,46 @@ def answer_message_box(key, timeout_ms=20000):
     return box
 
 
+def kvreport_check(paths):
+    """KvReport check over reports: (exit code, its output). One Wine start for any number."""
+    with tempfile.TemporaryFile() as out:
+        code = subprocess.run(["timeout", "120", "wine", os.path.join(BIN_DIR, "KvReport.exe"), "check"]
+                              + [to_windows(path) for path in paths], env=wine_env(), stdin=subprocess.DEVNULL,
+                              stdout=out, stderr=out).returncode
+        out.seek(0)
+        return code, out.read().decode("utf-8", "replace")
+
+
+# Reports the scans of this process wrote, copied aside for one KvReport check at the end
+# of each test class (a Wine start per scan would double the suite's time).
+_written_reports = []
+_written_folder = None
+
+
+def keep_for_check(path, name):
+    global _written_folder
+    if _written_folder is None:
+        _written_folder = os.path.join(DRIVE_C, "kvtest", "written-" + uuid.uuid4().hex[:8])
+        os.makedirs(_written_folder)
+    copy = os.path.join(_written_folder, "%04d-%s.xml" % (len(_written_reports), name))
+    shutil.copy(path, copy)
+    _written_reports.append(copy)
+
+
+def check_written_reports():
+    """Every report kept so far keeps the rules of the format that the schema cannot state."""
+    if not _written_reports:
+        return
+    code, output = kvreport_check([_written_folder])
+    if code and os.environ.get("KV_KEEP_CHECKED"):
+        shutil.copytree(_written_folder, os.environ["KV_KEEP_CHECKED"], dirs_exist_ok=True)
+    for path in _written_reports:
+        os.remove(path)
+    del _written_reports[:]
+    assert code == 0, "KvReport check (exit code %d) found reports the program wrote that break the format:\n%s" % (
+        code, output)
+
+
 def re_escape(text):
     return "".join("\\" + c if c in ".^$*+?()[]{}|\\" else c for c in text)
 
@@ -310,6 +350,8 @@ class ScanTestCase(unittest.TestCase):
         if env:
             extra.update(env)
         report = os.path.join(folder, report_name)
+        if expect_report is None:
+            expect_report = args is None and not answers
         if args is None:
             args = ["-o", "-f=" + to_windows(report)]
         if prepare:
@@ -327,8 +369,6 @@ class ScanTestCase(unittest.TestCase):
                                                     out.read().decode("utf-8", "replace"),
                                                     err.read().decode("utf-8", "replace"))
         self.assertNotEqual(124, completed.returncode, "the scan did not end in time (a message box nobody answered?)")
-        if expect_report is None:
-            expect_report = args is None and not answers
         if expect_report:
             self.assertCompleteReport(report, completed, os.path.join(folder, "trace.txt"))
         scan = Scan(folder, report, completed)
@@ -336,6 +376,11 @@ class ScanTestCase(unittest.TestCase):
         if scan.lines is not None:
             self.assertValidReport(report)
         return scan
+
+    @classmethod
+    def tearDownClass(cls):
+        check_written_reports()
+        super().tearDownClass()
 
     def assertCompleteReport(self, report, completed, trace):
         """Fails with the exe's exit code, its standard error and the end of the trace
@@ -352,9 +397,11 @@ class ScanTestCase(unittest.TestCase):
             "\n".join(tail) or "(no trace)"))
 
     def assertValidReport(self, path):
-        """Every report a scan writes keeps to the published schema."""
+        """Every report a scan writes keeps to the published schema and to the rules that
+        KvReport check adds (checked for the whole class at its end)."""
         checked = subprocess.run(["xmllint", "--noout", "--schema", SCHEMA, path], capture_output=True, text=True)
         self.assertEqual(0, checked.returncode, checked.stderr)
+        keep_for_check(path, self.id().split(".", 1)[-1])
 
     def assertLines(self, expected, actual):
         """Whole lines, in order."""

@@ -3,7 +3,7 @@
 Three scans serve every test: the default device, the same device with a few known
 answers changed (so the expected diff is exactly those changes, however many groups
 the program writes), and another device model. Python's own XML parser is the oracle
-for summary, redact and json."""
+for summary and json; redaction and stopped scans are tested in test_redaction.py."""
 
 import csv
 import html
@@ -11,13 +11,12 @@ import json
 import os
 import re
 import shutil
-import subprocess
 import tempfile
 import unittest
 
-from kvreport_tool import (digest, folder_listing, header, kvreport, label, one_line, read_report_lines,
-                           replace_group, replace_result, summary_row, tests_of, write_report)
-from kvtest import (SOURCE_DIR, ScanTestCase, category, group_end, group_start, load_profile, system_text,
+from kvreport_tool import (digest, folder_listing, header, kvreport, one_line, read_report_lines, replace_group,
+                           summary_row, tests_of, write_report)
+from kvtest import (ScanTestCase, category, check_written_reports, group_end, group_start, load_profile, system_text,
                     test_block, to_windows)
 
 SCANS = {}
@@ -57,6 +56,7 @@ def setUpModule():
 
 def tearDownModule():
     _scanner.tearDown()
+    check_written_reports()
 
 
 def win(path):
@@ -182,19 +182,6 @@ class HandWritten(unittest.TestCase):
                          [(t["name"], t["result"]) for t in texts["subcategories"][0]["tests"][:2]])
 
 
-def truncated(lines):
-    """A report cut inside a start tag in its middle: its text, last line and open group's line."""
-    k = next(i for i in range(len(lines) // 2, len(lines)) if "<TestName>" in lines[i])
-    text = "\r\n".join(lines[:k]) + "\r\n" + lines[k][:lines[k].index("<TestName>") + 7]
-    group = max(i for i in range(k) if lines[i] == "\t<TestGroup>")
-    return text, k + 1, group + 1
-
-
-def cut_message(path, line, group):
-    return ("%s, line %d: the report ends inside <TestGroup> of line %d: the scan did not finish, or the file was "
-            "cut short" % (win(path), line, group))
-
-
 class Summary(unittest.TestCase):
     maxDiff = None
 
@@ -206,9 +193,6 @@ class Summary(unittest.TestCase):
                 shutil.copy(SCANS[name], os.path.join(fleet, name + ".xml"))
             shutil.copy(SCANS["base"][:-4] + ".xsl", fleet)
             write_report(os.path.join(fleet, "odd.xml"), odd_report(True))
-            text, line, group = truncated(read_report_lines(SCANS["base"]))
-            with open(os.path.join(fleet, "cut.xml"), "wb") as f:
-                f.write(b"\xff\xfe" + text.encode("utf-16-le"))
             inputs = [os.path.join(fleet, name) for name in sorted(os.listdir(fleet))]
             before = digest(*inputs)
             table, page = os.path.join(folder, "s.csv"), os.path.join(folder, "s.html")
@@ -219,131 +203,14 @@ class Summary(unittest.TestCase):
                 rows = list(csv.reader(f))
             html_rows = table_rows(read_text(page))
             self.assertEqual(before, digest(*inputs))
-        self.assertEqual(2, run.returncode)
-        self.assertEqual([cut_message(os.path.join(fleet, "cut.xml"), line, group)], run.err_lines)
+        self.assertEqual((0, []), (run.returncode, run.err_lines))
         self.assertEqual(["Computer", "Device type", "Date", "Time", "Program version", "BIOS version", "Tests",
-                          "Failed", "Alarms", "Hottest sensor", "\u00b0C", "File"], rows[0])
+                          "Failed", "Alarms", "Hottest sensor", "\u00b0C", "Note", "File"], rows[0])
         self.assertEqual([row for _, row in expected], rows[1:])
         self.assertEqual(rows[1:], html_rows)
         self.assertEqual([row[-1] for _, row in expected], [re.split(r"\s{2,}", line)[-1] for line in run.lines[1:5]])
         attention = sum(1 for key, _ in expected if key[0] or key[1])
         self.assertEqual("4 reports, %d with failed tests or alarms." % attention, run.lines[-1])
-
-
-PRIVATE_TESTS = [("Registered owner", "Jane Doe"), ("Registered organization", "Acme Plant 4"),
-                 ("User information", "Station HMI-LINE4-07, ask j.doe or Jane Doe")]
-ALL_KEPT = "computer,author,owner,organization,user-serial-id,serial,raw"
-
-
-def private_copy(source, target):
-    """A scan with the values a real site has: user, computer, owner, organization."""
-    lines = read_report_lines(source)
-    lines = ["\t\t<Author>j.doe</Author>" if line.startswith("\t\t<Author>") else line for line in lines]
-    lines = ["\t\t<ComputerName>HMI-LINE4-07</ComputerName>" if line.startswith("\t\t<ComputerName>") else line
-             for line in lines]
-    for name, value in PRIVATE_TESTS:
-        if "\t" * 7 + "<TestName>%s</TestName>" % name in lines:
-            lines = replace_result(lines, name, value)
-    write_report(target, lines)
-    return lines
-
-
-def expected_result(group, category, sub, test, original):
-    """What redact makes of a result: a pattern for a replaced one, else the original."""
-    name, status = test.findtext("TestName"), test.findtext("TestStatus")
-    holds_value = original not in ("", "N/A") and status != "Failed"
-    serial_near = sub is not None and any(t.findtext("TestName") == "Serial number" for t in sub.findall("Test"))
-    if name == "Serial number" and holds_value:
-        return r"Serial-\d+"
-    if name == "Value" and sub is not None and sub.findtext("SubCategoryName") == "User Serial ID" and holds_value:
-        return "UserSerialID-1"
-    if test.find("TestResult").get("Format") == "Raw" and serial_near and holds_value:
-        return r"RawData-\d+"
-    replaced = {"Registered owner": "Owner-1", "Registered organization": "Organization-1",
-                "User information": "Station Computer-1, ask User-1 or Owner-1"}
-    return re.escape(replaced.get(name, original))
-
-
-class Redact(unittest.TestCase):
-    maxDiff = None
-
-    def test_a_folder_is_redacted_with_stable_placeholders(self):
-        with tempfile.TemporaryDirectory() as folder:
-            source, out = os.path.join(folder, "in"), os.path.join(folder, "out")
-            os.mkdir(source)
-            for name in ("base", "changed"):
-                private_copy(SCANS[name], os.path.join(source, name + ".xml"))
-            inputs = [os.path.join(source, name) for name in ("base.xml", "changed.xml")]
-            before = digest(*inputs)
-            run = kvreport("redact", win(source), win(out))
-            self.assertEqual((0, ""), (run.returncode, run.err))
-            self.assertEqual(["%s\\%s -> %s\\%s" % (win(source), n, win(out), n) for n in ("base.xml", "changed.xml")],
-                             [line[:line.rindex(": ")] for line in run.lines])
-            serials = {}
-            for name in ("base.xml", "changed.xml"):
-                self.check_redacted(os.path.join(source, name), os.path.join(out, name), serials)
-            self.assertEqual(len(set(serials.values())), len(serials), "two values share a placeholder")
-            fleet = kvreport("diff", win(os.path.join(out, "base.xml")), win(os.path.join(out, "changed.xml")))
-            self.assertEqual((1, "6 differences."), (fleet.returncode, fleet.lines[-1]))
-            self.assertRegex("\n".join(fleet.lines), r"\n  CPU Board > Factory Settings > Serial number: "
-                                                     r"Serial-\d+ -> Serial-\d+\n")
-            self.assertEqual(digest(os.path.join(SOURCE_DIR, "resources", "KvInspectra.xsl")),
-                             digest(os.path.join(out, "base.xsl")))
-            page = self.render(os.path.join(out, "base.xml"))
-            original_page = self.render(os.path.join(source, "base.xml"), os.path.join(out, "base.xsl"))
-            self.assertEqual(before, digest(*inputs))
-        anchors = re.compile(r'(?:id|name)="((?:GRP|TST)\d+)"')
-        self.assertEqual(anchors.findall(original_page), anchors.findall(page))
-        self.assertTrue(anchors.findall(page))
-        self.assertIn("Computer-1", page)
-        self.assertNotIn("HMI-LINE4-07", page)
-
-    def check_redacted(self, source, redacted, serials):
-        text = read_text(redacted, "utf-16").replace("\r\n", "\n")
-        private = ["j.doe", "HMI-LINE4-07", "Jane Doe", "Acme Plant 4", "00C90017h"]
-        pairs = list(zip(tests_of(source), tests_of(redacted)))
-        self.assertEqual(len(list(tests_of(source))), len(list(tests_of(redacted))))
-        for (g, c, s, t), (g2, c2, s2, t2) in pairs:
-            original, result = t.findtext("TestResult") or "", t2.findtext("TestResult") or ""
-            self.assertEqual((label(g, c, s, t), t.findtext("TestNumber"), t.findtext("TestStatus")),
-                             (label(g2, c2, s2, t2), t2.findtext("TestNumber"), t2.findtext("TestStatus")))
-            self.assertRegex(result, "^%s$" % expected_result(g, c, s, t, original), label(g, c, s, t))
-            if result != original:
-                private.append(original.strip())
-                if t.findtext("TestName") == "Serial number":
-                    self.assertEqual(serials.setdefault(original, result), result)
-        for value in private:
-            self.assertNotIn(value, text)
-        head = header(redacted)
-        self.assertEqual(("User-1", "Computer-1", header(source)["Version"] + " (redacted)"),
-                         (head["Author"], head["ComputerName"], head["Version"]))
-
-    def render(self, report, stylesheet=None):
-        stylesheet = stylesheet or report[:-4] + ".xsl"
-        return subprocess.run(["timeout", "60", "xsltproc", "--nonet", stylesheet, report], check=True,
-                              capture_output=True).stdout.decode("utf-8")
-
-    def test_keeping_everything_changes_only_the_version_line(self):
-        with tempfile.TemporaryDirectory() as folder:
-            source, kept = os.path.join(folder, "private.xml"), os.path.join(folder, "kept.xml")
-            lines = private_copy(SCANS["base"], source)
-            run = kvreport("redact", win(source), win(kept), "--keep", ALL_KEPT)
-            refused = kvreport("redact", win(source), win(source))
-            written = read_report_lines(kept)
-            with open(source, "rb") as f:
-                self.assertEqual(b"\xff\xfe" + ("\r\n".join(lines) + "\r\n").encode("utf-16-le"), f.read())
-        expected = list(lines)
-        expected[1] = '<?xml-stylesheet type="text/xsl" href="kept.xsl"?>'
-        version = expected.index("\t\t<Version>%s</Version>" % header_version(lines))
-        expected[version] = expected[version].replace("</Version>", " (redacted)</Version>")
-        self.assertEqual((0, expected), (run.returncode, written))
-        self.assertEqual(["%s: would replace the report redacted or its stylesheet; nothing is written"
-                          % win(source)], refused.err_lines)
-        self.assertEqual(2, refused.returncode)
-
-
-def header_version(lines):
-    return next(line for line in lines if line.startswith("\t\t<Version>"))[len("\t\t<Version>"):-len("</Version>")]
 
 
 class Json(unittest.TestCase):
@@ -379,10 +246,9 @@ class DamagedInputs(unittest.TestCase):
         lines = read_report_lines(good)
         with tempfile.TemporaryDirectory() as folder:
             path = lambda name: os.path.join(folder, name)  # noqa: E731
-            text, line, group = truncated(lines)
             whole = "\r\n".join(lines) + "\r\n"
-            files = {"cut.xml": b"\xff\xfe" + text.encode("utf-16-le"),
-                     "odd.xml": (b"\xff\xfe" + whole.encode("utf-16-le"))[:2001],
+            damaged = whole.replace("</GroupName>", "</GroupNam>", 1)
+            files = {"damaged.xml": b"\xff\xfe" + damaged.encode("utf-16-le"),
                      "utf8.xml": whole.encode("utf-8"),
                      "page.xml": b"\xff\xfe" + '<?xml version="1.0" encoding="utf-16"?>\r\n<html>\r\n</html>\r\n'
                      .encode("utf-16-le"),
@@ -390,9 +256,8 @@ class DamagedInputs(unittest.TestCase):
             for name, data in files.items():
                 with open(path(name), "wb") as f:
                     f.write(data)
-            odd_line = (b"\xff\xfe" + whole.encode("utf-16-le"))[2:2000].decode("utf-16-le").count("\n") + 1
-            cases = [("cut.xml", cut_message(path("cut.xml"), line, group)[len(win(path("cut.xml"))):]),
-                     ("odd.xml", ", line %d: the file ends in the middle of a character: it was cut short" % odd_line),
+            group_name = next(i for i, line in enumerate(lines) if line.startswith("\t\t<GroupName>")) + 1
+            cases = [("damaged.xml", re.compile(r", line %d, column \d+: the XML is damaged: .+" % group_name)),
                      ("utf8.xml", ", line 1: the file is 8-bit or UTF-8 text without a byte-order mark; reports of "
                                   "Kavrol Inspectra are UTF-16 with a byte-order mark"),
                      ("page.xml", ", line 2: not a report of Kavrol Inspectra: its root element is <html>, not "
@@ -404,15 +269,22 @@ class DamagedInputs(unittest.TestCase):
             for name, message in cases:
                 with self.subTest(name):
                     run = kvreport("diff", win(path(name)), win(good))
-                    self.assertEqual((2, [], [win(path(name)) + message]), (run.returncode, run.lines, run.err_lines))
-            cut = win(path("cut.xml"))
-            others = [(["summary", cut, "--csv", win(path("s.csv"))], ["KvReport: no report to summarise"]),
-                      (["redact", cut, win(path("r.xml"))], []),
-                      (["json", cut, win(path("j.json"))], [])]
+                    self.assertEqual((2, []), (run.returncode, run.lines))
+                    if isinstance(message, str):
+                        self.assertEqual([win(path(name)) + message], run.err_lines)
+                    else:
+                        self.assertRegex(run.err_lines[0][len(win(path(name))):], message)
+            damaged = win(path("damaged.xml"))
+            others = [(["summary", damaged, "--csv", win(path("s.csv"))], ["KvReport: no report to summarise"]),
+                      (["redact", damaged, win(path("r.xml"))], []),
+                      (["json", damaged, win(path("j.json"))], []),
+                      (["check", damaged], ["1 report, 0 findings."])]
             for args, more in others:
                 with self.subTest(args[0]):
                     run = kvreport(*args)
-                    self.assertEqual((2, [cut + cases[0][1]] + more), (run.returncode, run.err_lines))
+                    self.assertEqual(2, run.returncode)
+                    self.assertEqual(more, run.err_lines[1:] if args[0] != "check" else run.lines)
+                    self.assertRegex(run.err_lines[0], re.escape(damaged) + r", line \d+, column \d+: the XML is damaged")
             self.assertEqual(listing, folder_listing(folder))
             self.assertEqual(before, digest(good, *[path(name) for name in files]))
 

@@ -313,6 +313,22 @@ class FaultTest(ScanTestCase):
                           "IxaGetModuleFactoryValue(9, 2, 0, 128) = 0 [31]"],
                          [c for c in selected(scan, "IxaGetModuleFactoryValue", 9, 10) if ", 2, 0," in c])
 
+    def test_temperatures_and_link_statistics_that_are_no_number_are_left_out(self):
+        nan, minus_infinite = {"hex": "00 00 C0 7F"}, {"hex": "00 00 80 FF"}
+        scan = self.scan(profile=changed("corvabox-c94.json",
+                                         IxaGetModuleTemperatureValue={"0/0/1": nan, "0/11/0": minus_infinite},
+                                         IxaGetStatisticsValue={"31@panel0": nan}))
+        groups = c94_groups(load_profile("corvabox-c94.json"))
+        unit, board, link = groups["System Unit"], groups["CPU Board"], groups["HDBaseT 0"]
+        second = unit.index(sub("Sensor 2"))
+        expected = {"System Unit": unit[:second] + unit[unit.index(cat("Ready relay")):],
+                    "CPU Board": replace(board, (sub("Sensor 1"), None), (t("Current", ok("49.00", "DegreeCentigrade"),
+                                                                                "Current temperature"), None)),
+                    "HDBaseT 0": replace(link, (t("Mean square error (Channel B)", "-22.25 dB"), None))}
+        for name, rows in expected.items():
+            with self.subTest(group=name):
+                self.assertLines(module_group(scan, name, rows), scan.group(name))
+
     def test_panel_module_faults_leave_tests_out_where_the_panel_module_group_says_so(self):
         scan = self.scan(profile=changed(
             "corvabox-c94.json",

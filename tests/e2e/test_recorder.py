@@ -7,14 +7,21 @@ import os
 import re
 import shutil
 import subprocess
+import sys
 import tempfile
+import time
 
-from kvtest import BIN_DIR, PROFILES_DIR, ScanTestCase, load_profile, system_text, to_windows, wine_env
+from kvtest import BIN_DIR, PROFILES_DIR, SOURCE_DIR, ScanTestCase, load_profile, system_text, to_windows, wine_env
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "gui"))
+from guitest import IDOK, message  # noqa: E402
 
 RECORDER = os.path.join(BIN_DIR, "recorder", "KvIxa.dll")
 SIMULATOR = os.path.join(BIN_DIR, "KvIxa.dll")
 FICKLE = os.path.join(BIN_DIR, "kv_fickle_ixa.dll")  # changing temperatures, a crash on the voltage read
 PROBE = os.path.join(os.environ.get("KV_BUILD_DIR", ""), "tools", "kvixa_probe.exe")
+DIALOG_PROBE = os.path.join(BIN_DIR, "kv_dialog_probe.exe")
+CONTRACT = os.path.join(SOURCE_DIR, "kvixa", "entry_points.h")
 
 CLOCK = re.compile(r"\t\t<(Time|Date)>.*</\1>")
 TEST_NAME = re.compile(r"\t{7}<TestName>(.*)</TestName>")
@@ -58,6 +65,39 @@ RECORDED = {
     "IxaGetModuleFactoryValue": {"3/0/0@panel2": {"error": 87}},
     "IxaGetLedMatrix": {"0@panel2": {"error": 87}},
 }
+
+# The width of the value each one-value entry point writes: what its callers hold.
+ONE_VALUE_BITS = {
+    "IxaGetDeviceType": 32, "IxaGetKeyCfgState": 32, "IxaGetKeyLayer": 8, "IxaGetKeyLayerMode": 8,
+    "IxaGetUserSerialId": 32, "IxaGetLedCount": 8, "IxaGetKeyCount": 8, "IxaAreKeysEnabled": 32,
+    "IxaGetPanelLockTime": 32, "IxaGetDisplayBrightness": 8, "IxaGetDisplayDefaultBrightness": 8,
+    "IxaIsWmiEnabled": 32, "IxaGetUserLed": 32, "IxaGetUserlogoValue": 32, "IxaGetUserlogoStringW": 32,
+    "IxaGetDisplayType": 32, "IxaGetDisplayFactoryBrightness": 8, "IxaGetDisplayContrast": 32,
+    "IxaGetDisplayDefaultContrast": 32, "IxaGetDisplayFactoryContrast": 32,
+}
+
+# What the recorder cannot record through: the real library it is given (a file to copy beside it as
+# KvIxa.real.dll, or None), its environment ({folder} is the scan's folder) and the text of its
+# message box. The report stays that of a scan without a device, or of a plain scan with a record
+# that cannot be written.
+NOT_LOADABLE = "; it must be the maker's KvIxa.dll for 64-bit programs, with the files it needs beside it"
+UNTIL_THEN = ". Until then every call fails with error 126."
+FAILURES = [
+    ("no real library beside the recorder", None, {},
+     "KvIxa.real.dll not found beside the recording KvIxa.dll in {folder}; rename the maker's KvIxa.dll to "
+     "KvIxa.real.dll and put it there" + UNTIL_THEN),
+    ("KVIXA_REAL names a missing file", None, {"KVIXA_REAL": "{folder}\\maker\\KvIxa.dll"},
+     "KVIXA_REAL names {folder}\\maker\\KvIxa.dll, which is not found; set KVIXA_REAL to the path of the "
+     "maker's KvIxa.dll" + UNTIL_THEN),
+    ("KVIXA_REAL names the recorder", None, {"KVIXA_REAL": "{folder}\\KvIxa.dll"},
+     "{folder}\\KvIxa.dll is the recording KvIxa.dll itself; set KVIXA_REAL to the path of the maker's "
+     "KvIxa.dll" + UNTIL_THEN),
+    ("KvIxa.real.dll is no library", CONTRACT, {},
+     "{folder}\\KvIxa.real.dll cannot be loaded, error 193 ({193})" + NOT_LOADABLE + UNTIL_THEN),
+    ("the record's folder does not exist", SIMULATOR, {"KVIXA_RECORD": "{folder}\\missing\\recorded.json"},
+     "record {folder}\\missing\\recorded.json cannot be written, error 3 ({3}); set KVIXA_RECORD to a file "
+     "in a folder that exists and can be written, and record again"),
+]
 
 
 def unclocked(lines):
@@ -140,7 +180,7 @@ class RecorderTest(ScanTestCase):
         recorded = read_json(record)
         self.assertEqual(RECORDED, entries(recorded))
         self.assertEqual(HEADER, list(recorded)[:len(HEADER)])
-        self.assertEqual(["device type 18", "kvixa_probe.exe without version", to_windows(folder) + "\\KvIxa.real.dll"],
+        self.assertEqual(["device type 18", "kvixa_probe.exe without version", "KvIxa.real.dll"],
                          [recorded["_device"], recorded["_program"], recorded["_library"]])
         self.assertRegex(recorded["_date"], r"^\d{4}-\d\d-\d\d \d\d:\d\d:\d\d$")
 
@@ -166,34 +206,129 @@ class RecorderTest(ScanTestCase):
         self.assertEqual(3, scan.returncode)
         with open(report, "rb") as f:
             self.assertFalse(f.read().decode("utf-16").endswith("</KvInspectraReport>\r\n"))
+        # The first answer is written at once; the ones after it within the interval may be lost.
         recorded = read_json(record)
-        self.assertEqual(({"u32": 18}, {"0/0/0": {"error": 1}}, "device type 18", None),
-                         (recorded["IxaGetDeviceType"], recorded["IxaGetModuleTemperatureValue"],
-                          recorded["_device"], recorded.get("IxaGetVoltage")))
+        self.assertEqual(({"u32": 18}, "device type 18", None),
+                         (recorded["IxaGetDeviceType"], recorded["_device"], recorded.get("IxaGetVoltage")))
         self.assertEqual([], [f for f in os.listdir(folder) if f.endswith(".part")])
         lines, errors = self.probe(SIMULATOR, [["IxaGetDeviceType"]], {"KVIXA_PROFILE": to_windows(record)})
         self.assertEqual((["IxaGetDeviceType() = 1 [0] bytes: 12 00 00 00 CD CD CD CD"], ""), (lines, errors))
 
-    def test_without_the_real_library_every_call_fails_with_126_and_the_scan_goes_on(self):
+    def test_each_failure_shows_one_message_box_and_the_scan_goes_on(self):
+        plain = self.scan()
+        for name, real, env, text in FAILURES:
+            with self.subTest(failure=name):
+                folder = self.make_folder()
+                record = os.path.join(folder, "recorded.json")
+                env = {k: v.replace("{folder}", to_windows(folder)) for k, v in env.items()}
+                env.setdefault("KVIXA_RECORD", to_windows(record))
+                text = re.sub(r"\{(\d+)\}", lambda m: system_text(int(m.group(1))),
+                              text.replace("{folder}", to_windows(folder)))
+                box = self.answer_box(os.path.join(folder, "KvInspectra.exe"))
+                scan = self.scan(folder=folder, library=None, prepare=self.behind_recorder(real), env=env)
+                line = "KvIxa recorder: " + text
+                self.assertEqual({"caption": "KvIxa recorder", "text": text, "buttons": [IDOK], "icon": "error"},
+                                 box())
+                self.assertEqual(([line + "\n"], [line]), (scan.stderr.splitlines(True),
+                                                           [t for t in scan.trace if t.startswith("KvIxa")]))
+                if real == SIMULATOR:
+                    self.assertEqual(unclocked(plain.lines), unclocked(scan.lines))
+                    self.assertEqual([UPLOAD.sub("", t) for t in plain.trace],
+                                     [UPLOAD.sub("", t) for t in scan.trace if t != line])
+                    continue
+                self.assertEqual(["\t\t<KvDeviceType>Unknown</KvDeviceType>", "</KvInspectraReport>"],
+                                 [scan.lines[5], scan.lines[-1]])
+                recorded = read_json(record)
+                library = os.path.basename(env.get("KVIXA_REAL", "KvIxa.real.dll").replace("\\", "/"))
+                self.assertEqual(({"error": 126}, {"0/0/0": {"error": 126}}, library + " (not loaded)"),
+                                 (recorded["IxaGetDeviceType"], recorded["IxaGetModuleTemperatureValue"],
+                                  recorded["_library"]))
+
+    def answer_box(self, program):
+        """Starts the dialog probe, which waits for a message box of the process running program, reads
+        it and clicks its OK button; returns a function that waits for the probe and gives the box's
+        caption, text, buttons and icon."""
+        out = tempfile.TemporaryFile()
+        process = subprocess.Popen(["timeout", "90", "wine", DIALOG_PROBE, "program:" + to_windows(program),
+                                    "wait:box", "dump", "click:%d" % IDOK, "gone"],
+                                   env=wine_env(), stdin=subprocess.DEVNULL, stdout=out, stderr=subprocess.DEVNULL)
+
+        def box():
+            process.wait()
+            out.seek(0)
+            results = [json.loads(line) for line in out.read().decode("utf-8").splitlines() if line.strip()]
+            out.close()
+            self.assertEqual([], [r["error"] for r in results if "error" in r])
+            return message(results[0])
+        return box
+
+    def test_a_scan_killed_while_a_call_hangs_leaves_every_answer_before_it(self):
+        # The DVI group's display read, late in the scan: after the upload, the panels and their keys.
+        hanging, key = "IxaGetFactoryValue", "19"
+        calls = self.scan().trace
+        before = calls[:next(i for i, c in enumerate(calls) if c.startswith("%s(%s, " % (hanging, key)))]
+        profile = load_profile("corvabox-c90.json")
+        profile[hanging][key]["delayMs"] = 60000
         folder = self.make_folder()
         record = os.path.join(folder, "recorded.json")
-        scan = self.scan(folder=folder, library=None, prepare=self.behind_recorder(None),
-                         env={"KVIXA_RECORD": to_windows(record)})
-        line = ("KvIxa recorder: real library %s\\KvIxa.real.dll cannot be loaded, error 126 (%s); "
-                "every call fails with 126" % (to_windows(folder), system_text(126)))
-        self.assertEqual(([line + "\n"], [line]), (scan.stderr.splitlines(True), scan.trace))
-        self.assertEqual(["\t\t<KvDeviceType>Unknown</KvDeviceType>", "</KvInspectraReport>"],
-                         [scan.lines[5], scan.lines[-1]])
+        with open(os.path.join(folder, "profile.json"), "w", encoding="utf-8") as f:
+            json.dump(profile, f)
+        exe = self.install(folder, None)
+        self.behind_recorder(SIMULATOR)(folder)
+        env = {"KVIXA_PROFILE": to_windows(os.path.join(folder, "profile.json")),
+               "KVIXA_RECORD": to_windows(record), "KVIXA_TRACE": to_windows(os.path.join(folder, "trace.txt"))}
+        with tempfile.TemporaryFile() as out:
+            scan = subprocess.Popen(["wine", exe, "-o", "-f=" + to_windows(os.path.join(folder, "report.xml"))],
+                                    env=wine_env(env), cwd=folder, stdin=subprocess.DEVNULL, stdout=out, stderr=out)
+            try:
+                self.assertTrue(self.wait_for_lines(os.path.join(folder, "trace.txt"), len(before)),
+                                "the scan did not reach the hanging call")
+                time.sleep(1.5)  # the record file is at most a second behind
+                self.assertIsNone(scan.poll())
+            finally:
+                scan.kill()  # as a power cut: nothing of the process runs any more
+                scan.wait()
+        self.assertEqual([], [f for f in os.listdir(folder) if f.endswith(".part")])
         recorded = read_json(record)
-        self.assertEqual(({"error": 126}, {"0/0/0": {"error": 126}},
-                          to_windows(folder) + "\\KvIxa.real.dll (not loaded)"),
-                         (recorded["IxaGetDeviceType"], recorded["IxaGetModuleTemperatureValue"], recorded["_library"]))
+        self.assertNotIn(key, recorded.get(hanging, {}))
+        # The calls before the hang, replayed from the recording, answer as the device did.
+        upload = to_windows(os.path.join(folder, "upload.bin"))
+        replay = [self.call_of(line, upload) for line in before]
+        self.assertEqual(self.probe(SIMULATOR, replay, {}),
+                         self.probe(SIMULATOR, replay, {"KVIXA_PROFILE": to_windows(record)}))
 
-    def test_a_record_that_cannot_be_written_is_reported_once_and_changes_no_call(self):
+    @staticmethod
+    def wait_for_lines(path, count, timeout=60):
+        """Waits until the file holds count lines; False when it did not in time."""
+        deadline = time.monotonic() + timeout
+        while time.monotonic() < deadline:
+            if os.path.exists(path):
+                with open(path, encoding="utf-8", errors="replace") as f:
+                    if len(f.readlines()) >= count:
+                        return True
+            time.sleep(0.1)
+        return False
+
+    @staticmethod
+    def call_of(line, upload):
+        """The probe's arguments for a trace line; an upload goes to the file upload."""
+        name, arguments = re.fullmatch(r"(\w+)\((.*)\) = -?\d+ \[\d+\]", line).groups()
+        return [name] + [a for a in re.sub(r'^".*?"', lambda _: upload, arguments).split(", ") if a]
+
+    def test_every_one_value_entry_point_is_recorded_with_its_width(self):
+        with open(CONTRACT, encoding="utf-8") as f:
+            self.assertEqual(sorted(re.findall(r"X\(ValueRead, (\w+)\)", f.read())), sorted(ONE_VALUE_BITS))
+        # A byte read as 32 bits takes the three bytes behind it with it, a 32-bit value read as a byte loses three.
+        profile = {name: {"u8": 6 + i} if bits == 8 else {"u32": 0x12345600 + i}
+                   for i, (name, bits) in enumerate(sorted(ONE_VALUE_BITS.items()))}
         folder = self.make_folder()
         self.behind_recorder(SIMULATOR)(folder)
-        record = to_windows(os.path.join(folder, "missing", "recorded.json"))
-        calls = [["IxaGetDeviceType"], ["IxaGetFirmwareStringW", 21, 512]]
-        lines, errors = self.probe(os.path.join(folder, "KvIxa.dll"), calls, {"KVIXA_RECORD": record})
-        line = "KvIxa recorder: record %s cannot be written, error 3 (%s)\n" % (record, system_text(3))
-        self.assertEqual((self.probe(SIMULATOR, calls, {})[0], line), (lines, errors))
+        path, record = os.path.join(folder, "profile.json"), os.path.join(folder, "recorded.json")
+        with open(path, "w", encoding="utf-8") as f:
+            json.dump(profile, f)
+        calls = [[name] for name in sorted(profile)]
+        alone = self.probe(SIMULATOR, calls, {"KVIXA_PROFILE": to_windows(path)})
+        through = self.probe(os.path.join(folder, "KvIxa.dll"), calls,
+                             {"KVIXA_PROFILE": to_windows(path), "KVIXA_RECORD": to_windows(record)})
+        self.assertEqual(alone, through)
+        self.assertEqual(profile, entries(read_json(record)))

@@ -5,7 +5,6 @@
 #include "tools/kvreport/command_line.h"
 #include "tools/kvreport/diff_command.h"
 #include "tools/kvreport/json_command.h"
-#include "tools/kvreport/redact_command.h"
 #include "tools/kvreport/summary_command.h"
 
 #include <gtest/gtest.h>
@@ -125,67 +124,6 @@ TEST(Diff, WorseStatusesComeFirstAndHeaderChangesAreNamed)
     EXPECT_EQ(expected, ChangeLines(before, after));
 }
 
-Report PrivateReport(const wchar_t* cpuSerial)
-{
-    Report report = MakeReport({
-        {L"Operating System", L"Registration Details", L"CatUndef", L"Registered owner", L"Jane Doe"},
-        {L"Operating System", L"Registration Details", L"CatUndef", L"Registered organization", L""},
-        {L"General", L"User Settings", L"User Serial ID", L"Value", L"00C90017h"},
-        {L"CPU Board", L"Factory Settings", L"CatUndef", L"Serial number", cpuSerial},
-        {L"CPU Board", L"Factory Settings", L"CatUndef", L"Raw data", L"\n00FF", L"Raw"},
-        {L"Slot", L"Factory Settings", L"CatUndef", L"Serial number", L"N/A"},
-        {L"Slot", L"Factory Settings", L"CatUndef", L"Model number", L"cannot", L"String", L"Failed"},
-        {L"Drives", L"CatUndef", L"CatUndef", L"Path", L"C:\\Users\\tech\\pc1.log on PC1 (jane doe)"},
-        {L"Drives", L"CatUndef", L"CatUndef", L"Raw data", L"\n0102", L"Raw"},
-    });
-    return report;
-}
-
-std::vector<std::wstring> Results(const Report& report)
-{
-    std::vector<std::wstring> results;
-    ForEachTest(report, [&](auto&, auto&, auto&, const ReportTest& test) { results.push_back(test.result); });
-    return results;
-}
-
-TEST(Redact, SameValueSamePlaceholderAcrossReports)
-{
-    Redactor redactor(0);
-    Report first = PrivateReport(L"E9D20177341");
-    Report second = PrivateReport(L"E9D20177999");
-    EXPECT_EQ(10, redactor.Redact(first));
-    EXPECT_EQ(10, redactor.Redact(second));
-    // Inside other results the values are found as whole words, in any case.
-    std::vector<std::wstring> expected = {L"Owner-1",   L"",       L"UserSerialID-1",
-                                          L"Serial-1",  L"RawData-1", L"N/A", L"cannot",
-                                          L"C:\\Users\\User-1\\Computer-1.log on Computer-1 (Owner-1)", L"\n0102"};
-    EXPECT_EQ(expected, Results(first));
-    expected[3] = L"Serial-2";
-    EXPECT_EQ(expected, Results(second));
-    EXPECT_EQ(L"Computer-1", second.header.computerName);
-    EXPECT_EQ(L"User-1", second.header.author);
-    EXPECT_EQ(L"Kavrol Inspectra V2.0 (redacted)", second.header.version);
-    redactor.Redact(second);
-    EXPECT_EQ(L"Kavrol Inspectra V2.0 (redacted)", second.header.version);
-}
-
-TEST(Redact, KeepLeavesTheNamedValues)
-{
-    unsigned keep = 0;
-    std::wstring error;
-    ASSERT_TRUE(ParseKeep({L"serial,raw", L"computer"}, keep, error));
-    Report report = PrivateReport(L"E9D20177341");
-    Redactor(keep).Redact(report);
-    std::vector<std::wstring> results = Results(report);
-    EXPECT_EQ(L"E9D20177341", results[3]);
-    EXPECT_EQ(L"\n00FF", results[4]);
-    EXPECT_EQ(L"C:\\Users\\User-1\\pc1.log on PC1 (Owner-1)", results[7]);
-    EXPECT_EQ(L"PC1", report.header.computerName);
-    EXPECT_FALSE(ParseKeep({L"serials"}, keep, error));
-    EXPECT_EQ(L"--keep knows computer, author, owner, organization, user-serial-id, serial and raw, not \"serials\"",
-              error);
-}
-
 SummaryRow Row(const wchar_t* path, int failed, int alarms, bool hot, double hottest)
 {
     SummaryRow row;
@@ -217,9 +155,9 @@ TEST(Summary, CsvQuotesAndNeverStartsAFormula)
     std::string expected =
         "\xEF\xBB\xBF"
         "Computer,Device type,Date,Time,Program version,BIOS version,Tests,Failed,Alarms,Hottest sensor,\xC2\xB0"
-        "C,File\r\n"
+        "C,Note,File\r\n"
         "\"'=HYPERLINK(\"\"x\"\")\",Kavrol Corvabox C90,1 Dec 2026,10:00:00,Kavrol Inspectra V2.0,"
-        "\"V1,2 \"\"x\"\"\",2,0,0,CPU > T > Internal,-5,r.xml\r\n";
+        "\"V1,2 \"\"x\"\"\",2,0,0,CPU > T > Internal,-5,,r.xml\r\n";
     EXPECT_EQ(expected, csv);
 }
 

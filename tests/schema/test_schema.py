@@ -45,6 +45,27 @@ INVALID = [
     ("header without computer name", T * 2 + "<ComputerName>PC42</ComputerName>\r\n", ""),
     ("group without category", REPORT[REPORT.index(T * 2 + "<Category>"):REPORT.index(T + "</TestGroup>")], ""),
     ("unknown element", "<TestName>Version</TestName>", "<TestName>Version</TestName><Remark/>"),
+    ("a date that is none", "<Date>8 Dec 2026</Date>", "<Date>yesterday</Date>"),
+    ("a date in another form", "<Date>8 Dec 2026</Date>", "<Date>2026-12-08</Date>"),
+    ("a time without seconds", "<Time>09:05:00</Time>", "<Time>09:05</Time>"),
+    ("an hour beyond 23", "<Time>09:05:00</Time>", "<Time>24:05:00</Time>"),
+    ("another program", "<Version>Kavrol Inspectra V2.0</Version>", "<Version>Inspectra 2</Version>"),
+    ("a device type that is no model", "<KvDeviceType>Kavrol Corvabox C90</KvDeviceType>",
+     "<KvDeviceType>C90</KvDeviceType>"),
+]
+
+# What the program and KvReport also write: every form of the header the schema allows.
+VALID = [
+    ("a redacted report", "<Version>Kavrol Inspectra V2.0</Version>",
+     "<Version>Kavrol Inspectra V2.0 (redacted)</Version>"),
+    ("a program without its version resource", "<Version>Kavrol Inspectra V2.0</Version>",
+     "<Version>Kavrol Inspectra</Version>"),
+    ("a device type that cannot be read", "<KvDeviceType>Kavrol Corvabox C90</KvDeviceType>",
+     "<KvDeviceType>Unknown</KvDeviceType>"),
+    ("a device type this version does not know", "<KvDeviceType>Kavrol Corvabox C90</KvDeviceType>",
+     "<KvDeviceType>Not supported</KvDeviceType>"),
+    ("a month out of range", "<Date>8 Dec 2026</Date>", "<Date>31 Unknown 2026</Date>"),
+    ("the last second of a day", "<Time>09:05:00</Time>", "<Time>23:59:59</Time>"),
 ]
 
 
@@ -63,6 +84,12 @@ class Schema(unittest.TestCase):
         self.assertEqual(0, validate(REPORT))
         # A test whose result could not be written, and a group without any test.
         self.assertEqual(0, validate(REPORT.replace("\r\n".join(TEST[4:6]) + "\r\n", "")))
+
+    def test_every_form_of_the_header_is_valid(self):
+        for what, old, new in VALID:
+            with self.subTest(what):
+                self.assertIn(old, REPORT)
+                self.assertEqual(0, validate(REPORT.replace(old, new, 1)))
 
     def test_each_broken_rule_is_rejected(self):
         for what, old, new in INVALID:

@@ -6,8 +6,10 @@ namespace kvreport {
 
 const wchar_t kDiffUsage[] = L"KvReport diff OLD.xml NEW.xml [--tolerance PERCENT] [--html FILE]";
 const wchar_t kSummaryUsage[] = L"KvReport summary FILE|FOLDER... [--csv FILE] [--html FILE]";
-const wchar_t kRedactUsage[] = L"KvReport redact IN.xml|FOLDER OUT.xml|FOLDER [--keep WHAT[,WHAT...]]";
+const wchar_t kRedactUsage[] =
+    L"KvReport redact IN.xml|FOLDER OUT.xml|FOLDER [--keep WHAT[,WHAT...]] [--no-verify]";
 const wchar_t kJsonUsage[] = L"KvReport json IN.xml [OUT.json]";
+const wchar_t kCheckUsage[] = L"KvReport check FILE|FOLDER...";
 
 int UsageError(const wchar_t* usage, const std::wstring& problem)
 {
@@ -49,6 +51,14 @@ bool ParseArguments(const std::vector<std::wstring>& args, const std::vector<Opt
             return false;
         }
         std::wstring value;
+        if (rule->flag) {
+            if (equals != std::wstring::npos) {
+                error = name + L" takes no value";
+                return false;
+            }
+            parsed.options[name].push_back(value);
+            continue;
+        }
         if (equals != std::wstring::npos) {
             value = arg.substr(equals + 1);
         } else if (i + 1 < args.size()) {

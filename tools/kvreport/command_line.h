@@ -10,6 +10,7 @@ namespace kvreport {
 struct OptionRule {
     const wchar_t* name;  // "--html"
     bool repeatable;      // may be given more than once (values collected)
+    bool flag = false;    // takes no value ("--no-verify")
 };
 
 struct Arguments {
@@ -32,6 +33,7 @@ extern const wchar_t kDiffUsage[];
 extern const wchar_t kSummaryUsage[];
 extern const wchar_t kRedactUsage[];
 extern const wchar_t kJsonUsage[];
+extern const wchar_t kCheckUsage[];
 
 // Tells what is wrong with a command's arguments and how it is used; returns exit code 2.
 int UsageError(const wchar_t* usage, const std::wstring& problem);

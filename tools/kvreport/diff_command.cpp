@@ -266,8 +266,9 @@ std::wstring ChangeLine(const Change& change)
 std::wstring Describe(const Report& report)
 {
     const ReportHeader& header = report.header;
-    return report.path + L": " + header.deviceType + L", " + header.computerName + L", " + header.date + L" " +
-           header.time + L", " + header.version;
+    std::wstring text = report.path + L": " + header.deviceType + L", " + header.computerName + L", " + header.date +
+                        L" " + header.time + L", " + header.version;
+    return report.complete ? text : text + L" (" + IncompleteText(report) + L")";
 }
 
 std::wstring CountText(size_t count)
@@ -281,7 +282,7 @@ std::wstring HeaderTableRow(const wchar_t* which, const Report& report)
 {
     const ReportHeader& header = report.header;
     const std::wstring cells[] = {which, report.path, header.deviceType, header.computerName,
-                                  header.date + L" " + header.time, header.version};
+                                  header.date + L" " + header.time, header.version, IncompleteText(report)};
     std::wstring row = L"<tr>";
     for (const std::wstring& cell : cells)
         row += L"<td>" + HtmlEscape(cell) + L"</td>";
@@ -356,7 +357,7 @@ std::wstring ComparisonText(const Report& before, const Report& after, const Com
 std::string ComparisonHtml(const Report& before, const Report& after, const Comparison& comparison)
 {
     std::wstring body = L"<table>\r\n<tr><th></th><th>Report</th><th>Device type</th><th>Computer</th>"
-                        L"<th>Date and time</th><th>Program version</th></tr>\r\n" +
+                        L"<th>Date and time</th><th>Program version</th><th>Note</th></tr>\r\n" +
                         HeaderTableRow(L"Old", before) + HeaderTableRow(L"New", after) + L"</table>\r\n";
     for (const Section& section : kSections)
         body += SectionTable(section, comparison);

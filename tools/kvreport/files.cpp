@@ -102,6 +102,30 @@ std::wstring TemporaryFileBeside(const std::wstring& path)
     return temporary;
 }
 
+TemporaryFolder::TemporaryFolder(const std::wstring& beside)
+{
+    std::wstring name = TemporaryFileBeside(beside);
+    if (name.empty() || !::DeleteFileW(name.c_str()) || !::CreateDirectoryW(name.c_str(), nullptr))
+        return;
+    m_path = name;
+}
+
+TemporaryFolder::~TemporaryFolder()
+{
+    if (m_path.empty())
+        return;
+    WIN32_FIND_DATAW found;
+    UniqueFind search(::FindFirstFileW(JoinPath(m_path, L"*").c_str(), &found));
+    if (search) {
+        do {
+            if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+                ::DeleteFileW(JoinPath(m_path, found.cFileName).c_str());
+        } while (::FindNextFileW(search.get(), &found));
+    }
+    search.reset();
+    ::RemoveDirectoryW(m_path.c_str());
+}
+
 DWORD MoveIntoPlace(const std::wstring& temporary, const std::wstring& path)
 {
     if (::MoveFileExW(temporary.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))

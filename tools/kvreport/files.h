@@ -26,6 +26,22 @@ DWORD WriteFileReplacing(const std::wstring& path, const std::string& bytes);
 // empty when none can be made (the error is in GetLastError).
 std::wstring TemporaryFileBeside(const std::wstring& path);
 
+// A new empty folder beside path (in its folder) for outputs that are written, checked
+// and then moved into place; removed with whatever is left in it.
+class TemporaryFolder {
+public:
+    explicit TemporaryFolder(const std::wstring& beside);
+    ~TemporaryFolder();
+    TemporaryFolder(const TemporaryFolder&) = delete;
+    TemporaryFolder& operator=(const TemporaryFolder&) = delete;
+    // False when none could be made (the error is in GetLastError).
+    bool valid() const { return !m_path.empty(); }
+    const std::wstring& path() const { return m_path; }
+
+private:
+    std::wstring m_path;
+};
+
 // Moves a finished temporary file onto path; on failure the temporary file is deleted.
 DWORD MoveIntoPlace(const std::wstring& temporary, const std::wstring& path);
 

@@ -116,6 +116,19 @@ std::wstring GroupJson(const ReportGroup& group, const std::wstring& indent)
            Field(L"categories", ArrayOf(categories, indent)) + L"}";
 }
 
+// null for a complete report; where an incomplete one stops.
+std::wstring IncompleteJson(const Report& report)
+{
+    if (report.complete)
+        return L"null";
+    bool inGroup = !report.groups.empty();
+    const ReportGroup* group = inGroup ? &report.groups.back() : nullptr;
+    std::wstring number = inGroup && (group->parts & kHasGroupNumber) ? std::to_wstring(group->number) : L"null";
+    std::wstring name = inGroup && (group->parts & kHasGroupName) ? Quoted(group->name) : L"null";
+    return L"{" + Field(L"group", number) + L", " + Field(L"groupName", name) + L", " +
+           Field(L"text", Quoted(IncompleteText(report))) + L"}";
+}
+
 }  // namespace
 
 std::wstring ReportJsonText(const Report& report)
@@ -127,6 +140,7 @@ std::wstring ReportJsonText(const Report& report)
     json += L"},\r\n  " + Field(L"counts", L"{" + Field(L"tests", std::to_wstring(counts.tests)) + L", " +
                                              Field(L"failed", std::to_wstring(counts.failed)) + L", " +
                                              Field(L"alarms", std::to_wstring(counts.alarms)) + L"}");
+    json += L",\r\n  " + Field(L"incomplete", IncompleteJson(report));
     std::vector<std::wstring> groups;
     for (const ReportGroup& group : report.groups)
         groups.push_back(GroupJson(group, L"    "));
@@ -156,6 +170,8 @@ int RunJson(const std::vector<std::wstring>& args)
     DWORD result = WriteFileReplacing(parsed.positional[1], ReportJson(report));
     if (result != ERROR_SUCCESS)
         return Failure(parsed.positional[1] + L": cannot be written: " + SystemMessage(result));
+    if (!report.complete)
+        WriteLine(Stream::Out, input + L": " + IncompleteText(report));
     return 0;
 }
 

@@ -1,4 +1,5 @@
 // KvReport.exe: what the people who receive reports of Kavrol Inspectra do next.
+#include "tools/kvreport/check_command.h"
 #include "tools/kvreport/command_line.h"
 #include "tools/kvreport/console.h"
 #include "tools/kvreport/diff_command.h"
@@ -25,6 +26,7 @@ const Command kCommands[] = {
     {L"summary", kvreport::RunSummary, kvreport::kSummaryUsage},
     {L"redact", kvreport::RunRedact, kvreport::kRedactUsage},
     {L"json", kvreport::RunJson, kvreport::kJsonUsage},
+    {L"check", kvreport::RunCheck, kvreport::kCheckUsage},
 };
 
 const wchar_t kHelpText[] =
@@ -34,13 +36,18 @@ const wchar_t kHelpText[] =
     L"  summary  one row per report (files, or the .xml files of folders), devices with alarms and\r\n"
     L"           failed tests first; --csv and --html write the table into files.\r\n"
     L"  redact   the report without computer name, author, registered owner and organization, User\r\n"
-    L"           Serial ID, serial numbers and raw factory data (--keep names those to leave:\r\n"
-    L"           computer, author, owner, organization, user-serial-id, serial, raw), with its\r\n"
-    L"           stylesheet beside it. A folder is redacted into another folder, with the same\r\n"
-    L"           placeholder for the same value in every report.\r\n"
+    L"           Serial ID, serial numbers and raw dumps (--keep names those to leave: computer,\r\n"
+    L"           author, owner, organization, user-serial-id, serial, raw), with its stylesheet and\r\n"
+    L"           page beside it, written only when none of those values is found in any of them\r\n"
+    L"           (--no-verify skips that search). A folder is redacted into another folder, each\r\n"
+    L"           report named after its computer's placeholder, the same placeholder for the same\r\n"
+    L"           value in every report.\r\n"
     L"  json     the report as UTF-8 JSON, into OUT.json or to the standard output.\r\n"
+    L"  check    the rules of the report format the schema cannot state: results against their\r\n"
+    L"           Format, numbering, header. Exit code 0: none broken, 1: findings, 2: error.\r\n"
     L"\r\n"
-    L"Reports are read, never changed. Exit code 2 means an error; files are written whole or not at all.\r\n";
+    L"Reports are read, never changed; a report whose scan was stopped is read as far as it goes and\r\n"
+    L"marked incomplete. Exit code 2 means an error; files are written whole or not at all.\r\n";
 
 int ShowHelp(kvreport::Stream stream)
 {

@@ -3,244 +3,162 @@
 #include "tools/kvreport/command_line.h"
 #include "tools/kvreport/console.h"
 #include "tools/kvreport/files.h"
+#include "tools/kvreport/redaction_check.h"
+#include "tools/kvreport/redactor.h"
 #include "tools/kvreport/report_reader.h"
+#include "tools/kvreport/report_writer.h"
 
-#include "device/win_handles.h"
+#include "report/html_rendering.h"
 #include "report/report_document.h"
-#include "report/xml_writer.h"
-#include "resource.h"
 
 #include <algorithm>
-#include <cwctype>
+#include <set>
 
 namespace kvreport {
-
-const wchar_t kRedactedMark[] = L" (redacted)";
-
 namespace {
 
-struct KeepName {
-    const wchar_t* name;
-    unsigned field;
-};
-const KeepName kKeepNames[] = {
-    {L"computer", kRedactComputer},         {L"author", kRedactAuthor}, {L"owner", kRedactOwner},
-    {L"organization", kRedactOrganization}, {L"user-serial-id", kRedactUserSerialId},
-    {L"serial", kRedactSerial},             {L"raw", kRedactRaw},
-};
+// What an output is named after when it is not named by the user: never the input's
+// name, which holds the computer's ("KvInspectra<computer>.xml").
+const wchar_t kUnnamedStem[] = L"Report";
+const size_t kLongestStem = 100;
 
-// Tests whose result is private, by subcategory (null: any) and test name.
-struct TestRule {
-    unsigned field;
-    const wchar_t* kind;  // the placeholder's stem
-    const wchar_t* subcategory;
-    const wchar_t* test;
-};
-const TestRule kTestRules[] = {
-    {kRedactOwner, L"Owner", nullptr, L"Registered owner"},
-    {kRedactOrganization, L"Organization", nullptr, L"Registered organization"},
-    {kRedactUserSerialId, L"UserSerialID", L"User Serial ID", L"Value"},
-    {kRedactSerial, L"Serial", nullptr, L"Serial number"},
-};
-// The raw factory data beside a serial number holds that number too.
-const wchar_t kSerialNumberTest[] = L"Serial number";
-const wchar_t kRawFormat[] = L"Raw";
-const wchar_t kRawKind[] = L"RawData";
-// A result that holds no value of the device: nothing to hide, and a placeholder
-// would pretend there was one.
-const wchar_t kNotAvailable[] = L"N/A";
-// Shorter values are not looked for inside other texts: they would match words.
-const size_t kShortestSearched = 2;
-
-bool HoldsValue(const ReportTest& test)
-{
-    return !test.result.empty() && test.status != L"Failed" && test.result != kNotAvailable;
-}
-
-bool HoldsSerialNumber(const ReportSubCategory& subcategory)
-{
-    return std::any_of(subcategory.tests.begin(), subcategory.tests.end(),
-                       [](const ReportTest& test) { return test.name == kSerialNumberTest; });
-}
-
-// The placeholder stem for a private test result; null for a result that stays.
-const wchar_t* KindOf(const ReportSubCategory& subcategory, const ReportTest& test, bool nearSerial, unsigned keep)
-{
-    for (const TestRule& rule : kTestRules)
-        if (test.name == rule.test && (!rule.subcategory || subcategory.name == rule.subcategory))
-            return (keep & rule.field) ? nullptr : rule.kind;
-    if (nearSerial && test.format == kRawFormat && !(keep & kRedactRaw))
-        return kRawKind;
-    return nullptr;
-}
-
-bool IsWordCharacter(wchar_t c) { return iswalnum(c) || c == L'_'; }
-
-bool MatchesAt(const std::wstring& text, size_t at, const std::wstring& word)
-{
-    size_t end = at + word.size();
-    if (end > text.size() || (at > 0 && IsWordCharacter(text[at - 1])) ||
-        (end < text.size() && IsWordCharacter(text[end])))
-        return false;
-    return ::CompareStringOrdinal(text.c_str() + at, static_cast<int>(word.size()), word.c_str(),
-                                  static_cast<int>(word.size()), TRUE) == CSTR_EQUAL;
-}
-
-// The parser hands line breaks over as line feeds; the program writes CR LF.
-std::wstring WithLineEnds(const std::wstring& value)
-{
-    std::wstring text;
-    for (size_t i = 0; i < value.size(); ++i) {
-        if (value[i] == L'\n' && (i == 0 || value[i - 1] != L'\r'))
-            text += L'\r';
-        text += value[i];
-    }
-    return text;
-}
-
-// The Format attribute is written unescaped: only a plain word may pass.
-std::wstring SafeFormat(const std::wstring& format)
-{
-    bool plain = std::all_of(format.begin(), format.end(), [](wchar_t c) { return c < 0x80 && iswalnum(c); });
-    return plain ? format : L"Unknown";
-}
-
-// The report's lines through the program's own primitives, stopping at the first failure.
-class LayoutWriter {
-public:
-    explicit LayoutWriter(HANDLE file) : m_file(file) {}
-    bool ok() const { return m_ok; }
-
-    void Start(const wchar_t* name, int depth) { Check(m_ok ? kv::WriteStartTag(m_file, name, depth) : 0); }
-    void End(const wchar_t* name, int depth) { Check(m_ok ? kv::WriteEndTag(m_file, name, depth) : 0); }
-    void Element(const wchar_t* name, const std::wstring& value, int depth, const wchar_t* format = nullptr)
-    {
-        if (m_ok)
-            Check(kv::WriteElement(m_file, name, WithLineEnds(value).c_str(), format ? L"Format" : nullptr, format,
-                                   depth));
-    }
-
-    void Header(const ReportHeader& header)
-    {
-        Start(L"Header", 1);
-        Element(L"Version", header.version, 2);
-        Element(L"KvDeviceType", header.deviceType, 2);
-        Element(L"Time", header.time, 2);
-        Element(L"Date", header.date, 2);
-        Element(L"Author", header.author, 2);
-        Element(L"ComputerName", header.computerName, 2);
-        End(L"Header", 1);
-    }
-
-    void Group(const ReportGroup& group)
-    {
-        Start(L"TestGroup", 1);
-        Element(L"GroupNumber", std::to_wstring(group.number), 2);
-        Element(L"GroupName", group.name, 2);
-        Element(L"GroupDescription", group.description, group.description == kDescrUndef ? 7 : 2);
-        for (const ReportCategory& category : group.categories) {
-            Start(L"Category", 2);
-            Element(L"CategoryName", category.name, 3);
-            for (const ReportSubCategory& subcategory : category.subcategories)
-                SubCategory(subcategory);
-            End(L"Category", 2);
-        }
-        End(L"TestGroup", 1);
-    }
-
-private:
-    void SubCategory(const ReportSubCategory& subcategory)
-    {
-        if (subcategory.element) {
-            Start(L"SubCategory", subcategory.depth);
-            Element(L"SubCategoryName", subcategory.name, subcategory.depth + 1);
-        }
-        for (const ReportTest& test : subcategory.tests)
-            Test(test);
-        if (subcategory.element)
-            End(L"SubCategory", 3);
-    }
-
-    void Test(const ReportTest& test)
-    {
-        Start(L"Test", 6);
-        Element(L"TestName", test.name, 7);
-        if (test.parts & kHasDescription)
-            Element(L"TestDescription", test.description, 7);
-        if (test.parts & kHasNumber)
-            Element(L"TestNumber", std::to_wstring(test.number), 7);
-        if (test.parts & kHasResult)
-            Element(L"TestResult", test.result, 7, SafeFormat(test.format).c_str());
-        if (test.parts & kHasStatus)
-            Element(L"TestStatus", test.status, 7);
-        End(L"Test", 6);
-    }
-
-    void Check(DWORD result)
-    {
-        if (result != ERROR_SUCCESS)
-            m_ok = false;
-    }
-
-    HANDLE m_file;
-    bool m_ok = true;
+struct Options {
+    unsigned keep = 0;
+    bool verify = true;
 };
 
-DWORD WriteReportFile(const Report& report, const std::wstring& path, const std::wstring& stylesheetName)
+// Where a redacted report goes: a file named by the user, or a folder in which it is
+// named after its placeholders.
+struct Destination {
+    std::wstring path;
+    bool folder;
+};
+
+bool IsFileNameStem(const std::wstring& stem)
 {
-    wchar_t rootName[260] = {};
-    kv::UniqueFile file(kv::CreateReportFile(rootName, path.c_str(), stylesheetName.c_str()));
-    if (!file)
-        return ::GetLastError() ? ::GetLastError() : ERROR_OPEN_FAILED;
-    LayoutWriter writer(file.get());
-    writer.Header(report.header);
-    for (const ReportGroup& group : report.groups)
-        writer.Group(group);
-    if (!writer.ok())
-        return ERROR_WRITE_FAULT;
-    HANDLE handle = file.release();
-    DWORD result = kv::CloseReport(rootName, handle);
-    // CloseReport leaves the file open when its last line cannot be written.
-    if (result == ERROR_WRITE_FAULT)
-        ::CloseHandle(handle);
-    return result;
+    return !stem.empty() && stem.size() <= kLongestStem && stem.back() != L'.' && stem.back() != L' ' &&
+           std::none_of(stem.begin(), stem.end(), [](wchar_t c) { return c < 0x20 || wcschr(L"<>:\"/\\|?*", c); });
 }
 
-DWORD WriteStylesheet(const std::wstring& path)
+// "Computer-1.xml", then "Computer-1_1.xml", ... for more reports of that computer.
+std::wstring OutputName(const Report& report, std::set<std::wstring>& used)
 {
-    HMODULE self = ::GetModuleHandleW(nullptr);
-    HRSRC resource = ::FindResourceW(self, MAKEINTRESOURCEW(IDR_STYLESHEET), L"XSL");
-    HGLOBAL loaded = resource ? ::LoadResource(self, resource) : nullptr;
-    const char* bytes = loaded ? static_cast<const char*>(::LockResource(loaded)) : nullptr;
-    if (!bytes)
-        return ERROR_NO_SYSTEM_RESOURCES;
-    return WriteFileReplacing(path, std::string(bytes, ::SizeofResource(self, resource)));
+    std::wstring stem = (report.header.fields & kHasComputerName) ? report.header.computerName : std::wstring();
+    if (!IsFileNameStem(stem))
+        stem = kUnnamedStem;
+    std::wstring name = stem + L".xml";
+    for (int i = 1; used.count(Folded(name)); ++i)
+        name = stem + L"_" + std::to_wstring(i) + L".xml";
+    used.insert(Folded(name));
+    return name;
 }
 
 std::wstring ReplacedText(int count) { return std::to_wstring(count) + (count == 1 ? L" value" : L" values"); }
 
-// Reads, redacts and writes one report; false with the message told on failure.
-bool RedactOne(Redactor& redactor, const std::wstring& input, const std::wstring& output, std::wstring& error)
+// The page of a report: an incomplete report is no whole XML document, so its page is
+// rendered from a copy with its open elements closed, the report itself stays as it is.
+DWORD WriteFiles(const Report& report, const std::wstring& xml, const std::wstring& xsl)
 {
-    std::wstring stylesheet = kv::SiblingPath(output.c_str(), L".xsl");
-    if (WouldReplaceInput(output, {input}) || WouldReplaceInput(stylesheet, {input})) {
-        error = output + L": would replace the report redacted or its stylesheet; nothing is written";
-        return false;
+    DWORD result = WriteStylesheet(xsl);
+    if (result == ERROR_SUCCESS && !report.complete) {
+        Report closed = report;
+        closed.complete = true;
+        closed.open.clear();
+        result = WriteReportFile(closed, xml, kv::FileNameOf(xsl));
+    } else if (result == ERROR_SUCCESS) {
+        result = WriteReportFile(report, xml, kv::FileNameOf(xsl));
     }
-    Report report;
-    if (!ReadReport(input, report, error))
-        return false;
-    int replaced = redactor.Redact(report);
-    DWORD result = WriteReport(report, output);
-    if (result != ERROR_SUCCESS) {
-        error = output + L": cannot be written: " + SystemMessage(result);
-        return false;
-    }
-    WriteLine(Stream::Out, input + L" -> " + output + L": " + ReplacedText(replaced) + L" replaced");
-    return true;
+    if (result != ERROR_SUCCESS)
+        return result;
+    HRESULT rendered = kv::RenderReportHtml(xml.c_str(), xsl.c_str());
+    if (FAILED(rendered))
+        return HRESULT_CODE(rendered) ? HRESULT_CODE(rendered) : ERROR_INVALID_DATA;
+    return report.complete ? ERROR_SUCCESS : WriteReportFile(report, xml, kv::FileNameOf(xsl));
 }
 
-int RedactFolder(Redactor& redactor, const std::wstring& input, const std::wstring& output)
+class Redaction {
+public:
+    explicit Redaction(const Options& options) : m_options(options), m_redactor(options.keep) {}
+
+    Redactor& redactor() { return m_redactor; }
+
+    // Reads, redacts, writes and checks one report; false with the message told on failure.
+    bool RedactOne(const std::wstring& input, const Destination& destination, std::wstring& error)
+    {
+        Report report;
+        if (!ReadReport(input, report, error))
+            return false;
+        int replaced = m_redactor.Redact(report);
+        std::wstring output =
+            destination.folder ? JoinPath(destination.path, OutputName(report, m_used)) : destination.path;
+        const std::wstring targets[] = {output, kv::SiblingPath(output.c_str(), L".xsl"),
+                                        kv::SiblingPath(output.c_str(), L".html")};
+        for (const std::wstring& target : targets)
+            if (WouldReplaceInput(target, {input})) {
+                error = target + L": would replace the report redacted or its stylesheet; nothing is written";
+                return false;
+            }
+        if (!WriteChecked(report, targets, error))
+            return false;
+        std::wstring line = input + L" -> " + output + L": " + ReplacedText(replaced) + L" replaced";
+        WriteLine(Stream::Out, report.complete ? line : line + L"; " + IncompleteText(report));
+        return true;
+    }
+
+private:
+    // Report, stylesheet and page are written into a folder of their own beside the
+    // outputs, checked there and only then moved into place.
+    bool WriteChecked(const Report& report, const std::wstring (&targets)[3], std::wstring& error)
+    {
+        TemporaryFolder folder(targets[0]);
+        if (!folder.valid()) {
+            error = targets[0] + L": cannot be written: " + SystemMessage(::GetLastError());
+            return false;
+        }
+        std::vector<WrittenFile> files;
+        for (const std::wstring& target : targets)
+            files.push_back({JoinPath(folder.path(), kv::FileNameOf(target)), kv::FileNameOf(target)});
+        DWORD result = WriteFiles(report, files[0].path, files[1].path);
+        if (result != ERROR_SUCCESS) {
+            error = targets[0] + L": cannot be written: " + SystemMessage(result);
+            return false;
+        }
+        if (m_options.verify && !Clean(report, files, targets[0], error))
+            return false;
+        // The stylesheet and the page first: a report never stands without them. What
+        // was moved goes again when a later move fails: all three or none.
+        const size_t order[] = {1, 2, 0};
+        for (size_t n = 0; n < 3; ++n) {
+            result = MoveIntoPlace(files[order[n]].path, targets[order[n]]);
+            if (result == ERROR_SUCCESS)
+                continue;
+            error = targets[order[n]] + L": cannot be written: " + SystemMessage(result);
+            while (n-- > 0)
+                ::DeleteFileW(targets[order[n]].c_str());
+            return false;
+        }
+        return true;
+    }
+
+    bool Clean(const Report& report, const std::vector<WrittenFile>& files, const std::wstring& output,
+               std::wstring& error)
+    {
+        std::vector<std::wstring> survivors =
+            FindSurvivors(m_redactor.Values(), m_redactor.Placeholders(), Vocabulary(report), files);
+        if (survivors.empty())
+            return true;
+        error = output + L": the redaction is not clean, so nothing is written; still there:";
+        for (const std::wstring& survivor : survivors)
+            error += L"\r\n  " + survivor;
+        return false;
+    }
+
+    Options m_options;
+    Redactor m_redactor;
+    std::set<std::wstring> m_used;  // output names of this run, folded
+};
+
+int RedactFolder(Redaction& redaction, const std::wstring& input, const std::wstring& output)
 {
     if (!IsFolder(output) && !::CreateDirectoryW(output.c_str(), nullptr))
         return Failure(output + L": the folder cannot be made: " + SystemMessage(::GetLastError()));
@@ -251,11 +169,24 @@ int RedactFolder(Redactor& redactor, const std::wstring& input, const std::wstri
         return Failure(input + L": holds no .xml files");
     std::vector<std::wstring> errors;
     {
-        Progress progress(reports.size());
+        Progress progress(2 * reports.size());
+        // Every private value of every report first: a value of one report may stand in another.
+        std::vector<std::wstring> readable;
         for (size_t i = 0; i < reports.size(); ++i) {
             progress.Show(i, reports[i]);
+            Report report;
             std::wstring error;
-            if (!RedactOne(redactor, reports[i], JoinPath(output, kv::FileNameOf(reports[i])), error))
+            if (ReadReport(reports[i], report, error)) {
+                redaction.redactor().Learn(report);
+                readable.push_back(reports[i]);
+            } else {
+                errors.push_back(error);
+            }
+        }
+        for (size_t i = 0; i < readable.size(); ++i) {
+            progress.Show(reports.size() + i, readable[i]);
+            std::wstring error;
+            if (!redaction.RedactOne(readable[i], {output, true}, error))
                 errors.push_back(error);
         }
     }
@@ -266,147 +197,28 @@ int RedactFolder(Redactor& redactor, const std::wstring& input, const std::wstri
 
 }  // namespace
 
-bool ParseKeep(const std::vector<std::wstring>& values, unsigned& keep, std::wstring& error)
-{
-    keep = 0;
-    for (const std::wstring& value : values) {
-        size_t start = 0;
-        while (start <= value.size()) {
-            size_t comma = std::min(value.find(L',', start), value.size());
-            std::wstring name = value.substr(start, comma - start);
-            const KeepName* found = nullptr;
-            for (const KeepName& candidate : kKeepNames)
-                if (name == candidate.name)
-                    found = &candidate;
-            if (!found) {
-                error = L"--keep knows computer, author, owner, organization, user-serial-id, serial and raw, not \"" +
-                        name + L"\"";
-                return false;
-            }
-            keep |= found->field;
-            start = comma + 1;
-        }
-    }
-    return true;
-}
-
-std::wstring Redactor::Placeholder(const std::wstring& kind, const std::wstring& value)
-{
-    std::wstring key = kind + L'\x1f' + value;
-    auto found = m_placeholders.find(key);
-    if (found != m_placeholders.end())
-        return found->second;
-    std::wstring placeholder = kind + L"-" + std::to_wstring(++m_counters[kind]);
-    m_placeholders[key] = placeholder;
-    if (value.size() >= kShortestSearched) {
-        m_replaced.push_back({value, placeholder});
-        std::stable_sort(m_replaced.begin(), m_replaced.end(),
-                         [](const auto& a, const auto& b) { return a.first.size() > b.first.size(); });
-    }
-    return placeholder;
-}
-
-// One pass over text, longest value first at every place, so that a placeholder
-// just written is never searched again.
-int Redactor::ReplaceInText(std::wstring& text) const
-{
-    int count = 0;
-    std::wstring result;
-    size_t i = 0;
-    while (i < text.size()) {
-        const std::pair<std::wstring, std::wstring>* match = nullptr;
-        for (const auto& replaced : m_replaced)
-            if (MatchesAt(text, i, replaced.first)) {
-                match = &replaced;
-                break;
-            }
-        if (!match) {
-            result += text[i++];
-            continue;
-        }
-        result += match->second;
-        i += match->first.size();
-        ++count;
-    }
-    text = result;
-    return count;
-}
-
-int Redactor::Redact(Report& report)
-{
-    int replaced = 0;
-    auto replace = [&](std::wstring& value, const wchar_t* kind) {
-        if (!value.empty()) {
-            value = Placeholder(kind, value);
-            ++replaced;
-        }
-    };
-    if (!(m_keep & kRedactComputer))
-        replace(report.header.computerName, L"Computer");
-    if (!(m_keep & kRedactAuthor))
-        replace(report.header.author, L"User");
-
-    std::vector<ReportTest*> others;
-    for (ReportGroup& group : report.groups)
-        for (ReportCategory& category : group.categories)
-            for (ReportSubCategory& subcategory : category.subcategories) {
-                bool nearSerial = HoldsSerialNumber(subcategory);
-                for (ReportTest& test : subcategory.tests) {
-                    const wchar_t* kind = KindOf(subcategory, test, nearSerial, m_keep);
-                    if (kind && HoldsValue(test))
-                        replace(test.result, kind);
-                    else
-                        others.push_back(&test);
-                }
-            }
-    // The same values inside other results: a path with the user's name, a serial
-    // number quoted in a text.
-    for (ReportTest* test : others)
-        replaced += ReplaceInText(test->result);
-
-    std::wstring& version = report.header.version;
-    size_t mark = wcslen(kRedactedMark);
-    if (version.size() < mark || version.compare(version.size() - mark, mark, kRedactedMark) != 0)
-        version += kRedactedMark;
-    return replaced;
-}
-
-DWORD WriteReport(const Report& report, const std::wstring& path)
-{
-    std::wstring stylesheet = kv::SiblingPath(path.c_str(), L".xsl");
-    std::wstring temporary = TemporaryFileBeside(path);
-    if (temporary.empty())
-        return ::GetLastError();
-    DWORD result = WriteReportFile(report, temporary, kv::FileNameOf(stylesheet));
-    // The stylesheet goes first: a report never stands without it.
-    if (result == ERROR_SUCCESS)
-        result = WriteStylesheet(stylesheet);
-    if (result != ERROR_SUCCESS) {
-        ::DeleteFileW(temporary.c_str());
-        return result;
-    }
-    return MoveIntoPlace(temporary, path);
-}
-
 int RunRedact(const std::vector<std::wstring>& args)
 {
     Arguments parsed;
     std::wstring error;
-    if (!ParseArguments(args, {{L"--keep", true}}, parsed, error))
+    if (!ParseArguments(args, {{L"--keep", true}, {L"--verify", false, true}, {L"--no-verify", false, true}}, parsed,
+                        error))
         return UsageError(kRedactUsage, error);
     if (parsed.positional.size() != 2)
         return UsageError(kRedactUsage, L"redact wants the report (or folder) to read and the one to write");
-    unsigned keep = 0;
-    if (parsed.Has(L"--keep") && !ParseKeep(parsed.options[L"--keep"], keep, error))
+    if (parsed.Has(L"--verify") && parsed.Has(L"--no-verify"))
+        return UsageError(kRedactUsage, L"--verify and --no-verify say the opposite");
+    Options options;
+    options.verify = !parsed.Has(L"--no-verify");
+    if (parsed.Has(L"--keep") && !ParseKeep(parsed.options[L"--keep"], options.keep, error))
         return UsageError(kRedactUsage, error);
 
-    Redactor redactor(keep);
+    Redaction redaction(options);
     const std::wstring& input = parsed.positional[0];
     const std::wstring& output = parsed.positional[1];
     if (IsFolder(input))
-        return RedactFolder(redactor, input, output);
-    std::wstring target = IsFolder(output) ? JoinPath(output, kv::FileNameOf(input)) : output;
-    if (!RedactOne(redactor, input, target, error))
+        return RedactFolder(redaction, input, output);
+    if (!redaction.RedactOne(input, {output, IsFolder(output)}, error))
         return Failure(error);
     return 0;
 }

@@ -10,6 +10,15 @@ namespace kvreport {
 const wchar_t kCatUndef[] = L"CatUndef";
 const wchar_t kDescrUndef[] = L"DescrUndef";
 
+const HeaderElement kHeaderElements[6] = {
+    {L"Version", &ReportHeader::version, kHasVersion},
+    {L"KvDeviceType", &ReportHeader::deviceType, kHasDeviceType},
+    {L"Time", &ReportHeader::time, kHasTime},
+    {L"Date", &ReportHeader::date, kHasDate},
+    {L"Author", &ReportHeader::author, kHasAuthor},
+    {L"ComputerName", &ReportHeader::computerName, kHasComputerName},
+};
+
 namespace {
 
 // The units the report page shows after a result, by Format word.
@@ -104,6 +113,28 @@ std::wstring ResultWithUnit(const ReportTest& test, size_t maxLength)
     if (value.empty())
         return L"(empty)";
     return value + UnitOf(test.format);
+}
+
+bool Report::IsOpen(const wchar_t* element) const
+{
+    for (const std::wstring& name : open)
+        if (name == element)
+            return true;
+    return false;
+}
+
+std::wstring IncompleteText(const Report& report)
+{
+    if (report.complete)
+        return std::wstring();
+    if (report.groups.empty())
+        return L"incomplete: stopped before the first group";
+    const ReportGroup& group = report.groups.back();
+    int number = (group.parts & kHasGroupNumber) ? group.number : static_cast<int>(report.groups.size());
+    std::wstring text = L"incomplete: stopped in group " + std::to_wstring(number);
+    if (group.parts & kHasGroupName)
+        text += L", " + group.name;
+    return text;
 }
 
 TestCounts CountTests(const Report& report)

@@ -59,15 +59,6 @@ const RequiredRule kRequired[] = {
     {Node::Test, L"TestName"},
 };
 
-struct HeaderField {
-    const wchar_t* name;
-    std::wstring ReportHeader::*field;
-};
-const HeaderField kHeaderFields[] = {
-    {L"Version", &ReportHeader::version}, {L"KvDeviceType", &ReportHeader::deviceType},
-    {L"Time", &ReportHeader::time},       {L"Date", &ReportHeader::date},
-    {L"Author", &ReportHeader::author},   {L"ComputerName", &ReportHeader::computerName},
-};
 
 struct Frame {
     Node node;
@@ -101,13 +92,26 @@ std::wstring Tag(const std::wstring& name) { return L"<" + name + L">"; }
 
 class ReportHandler : public ISAXContentHandler, public ISAXErrorHandler {
 public:
-    ReportHandler(Report& report, int lastLine) : m_report(report), m_lastLine(lastLine)
+    ReportHandler(Report& report, int endLine) : m_report(report), m_endLine(endLine)
     {
         m_stack.push_back({Node::Document, L"", 0, {}});
     }
 
     const std::wstring& error() const { return m_error; }
     bool complete() const { return m_complete; }
+    // The text ended with elements still open and nothing else wrong: a stopped scan.
+    bool stopped() const { return m_stopped; }
+
+    // The elements open where the text ended, outermost first; with texts, also an
+    // element whose text was cut.
+    std::vector<std::wstring> OpenElements(bool withTexts) const
+    {
+        std::vector<std::wstring> open;
+        for (const Frame& frame : m_stack)
+            if (frame.node != Node::Document && (withTexts || frame.node != Node::Text))
+                open.push_back(frame.name);
+        return open;
+    }
 
     // Lives on the caller's stack for one parse: no reference counting.
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID id, void** object) override
@@ -180,7 +184,13 @@ public:
     {
         Frame frame = m_stack.back();
         m_stack.pop_back();
-        HRESULT hr = frame.node == Node::Text ? StoreText(m_stack.back().node, frame.name) : End(frame);
+        HRESULT hr = S_OK;
+        // An end tag past the report's last line closes what a stopped scan left open: an
+        // element whose text was cut goes with it, and nothing is asked of the rest.
+        if (Line() >= m_endLine)
+            hr = frame.node == Node::Text || IsBlank(m_text) ? S_OK : Fail(L"text outside of the elements");
+        else
+            hr = frame.node == Node::Text ? StoreText(m_stack.back().node, frame.name) : End(frame);
         m_text.clear();
         return hr;
     }
@@ -191,10 +201,11 @@ public:
     }
     HRESULT STDMETHODCALLTYPE fatalError(ISAXLocator*, const wchar_t* message, HRESULT code) override
     {
-        if (!m_error.empty())
+        if (!m_error.empty() || m_stopped)
             return code;
-        if (CutShort()) {
-            m_error = CutShortMessage();
+        // An error on the line after the last one of the report is the end itself.
+        if (Line() >= m_endLine) {
+            m_stopped = true;
             return code;
         }
         std::wstring reason = message ? message : L"";
@@ -238,19 +249,8 @@ private:
     HRESULT Fail(const std::wstring& message)
     {
         if (m_error.empty())
-            m_error = CutShort() ? CutShortMessage() : L"line " + std::to_wstring(Line()) + L": " + message;
+            m_error = L"line " + std::to_wstring(Line()) + L": " + message;
         return E_FAIL;
-    }
-
-    // A report the scan did not finish ends inside its elements, possibly halfway
-    // through a name: whatever goes wrong on its last line is that.
-    bool CutShort() const { return m_stack.size() > 1 && Line() >= m_lastLine; }
-
-    std::wstring CutShortMessage() const
-    {
-        const Frame& open = m_stack.size() > 2 ? m_stack[2] : m_stack[1];
-        return L"line " + std::to_wstring(Line()) + L": the report ends inside " + Tag(open.name) + L" of line " +
-               std::to_wstring(open.line) + L": the scan did not finish, or the file was cut short";
     }
 
     ReportGroup& CurrentGroup() { return m_report.groups.back(); }
@@ -261,16 +261,23 @@ private:
     HRESULT Begin(Node node, Node parent, const std::wstring& name, ISAXAttributes* attributes)
     {
         switch (node) {
+        case Node::Header:
+            m_report.header.fields = 0;
+            m_report.header.line = Line();
+            break;
         case Node::Group:
             m_report.groups.emplace_back();
             CurrentGroup().line = Line();
+            CurrentGroup().parts = 0;
             break;
         case Node::Category:
             CurrentGroup().categories.emplace_back();
+            CurrentCategory().named = false;
             break;
         case Node::SubCategory: {
             ReportSubCategory subcategory;
             subcategory.depth = IndentOf(m_text) >= 4 ? 4 : 3;
+            subcategory.named = false;
             CurrentCategory().subcategories.push_back(subcategory);
             break;
         }
@@ -314,17 +321,21 @@ private:
     {
         switch (parent) {
         case Node::Header:
-            for (const HeaderField& field : kHeaderFields)
-                if (name == field.name)
-                    m_report.header.*field.field = m_text;
+            for (const HeaderElement& element : kHeaderElements)
+                if (name == element.name) {
+                    m_report.header.*element.field = m_text;
+                    m_report.header.fields |= element.bit;
+                }
             return S_OK;
         case Node::Group:
             return StoreGroupText(name);
         case Node::Category:
             CurrentCategory().name = m_text;
+            CurrentCategory().named = true;
             return S_OK;
         case Node::SubCategory:
             CurrentSubCategory().name = m_text;
+            CurrentSubCategory().named = true;
             return S_OK;
         case Node::Test:
             return StoreTestText(name);
@@ -336,12 +347,17 @@ private:
     HRESULT StoreGroupText(const std::wstring& name)
     {
         ReportGroup& group = CurrentGroup();
-        if (name == L"GroupName")
+        if (name == L"GroupName") {
             group.name = m_text;
-        else if (name == L"GroupDescription")
+            group.parts |= kHasGroupName;
+        } else if (name == L"GroupDescription") {
             group.description = m_text;
-        else if (!ParseInteger(m_text, group.number))
+            group.parts |= kHasGroupDescription;
+        } else if (ParseInteger(m_text, group.number)) {
+            group.parts |= kHasGroupNumber;
+        } else {
             return Fail(L"<GroupNumber> holds \"" + m_text + L"\", not a number");
+        }
         return S_OK;
     }
 
@@ -350,6 +366,7 @@ private:
         ReportTest& test = CurrentTest();
         if (name == L"TestName") {
             test.name = m_text;
+            test.parts |= kHasName;
         } else if (name == L"TestDescription") {
             test.description = m_text;
             test.parts |= kHasDescription;
@@ -384,14 +401,29 @@ private:
     }
 
     Report& m_report;
-    int m_lastLine;
+    int m_endLine;
     ISAXLocator* m_locator = nullptr;
     std::vector<Frame> m_stack;
     std::wstring m_text;
     std::wstring m_format;
     std::wstring m_error;
     bool m_complete = false;
+    bool m_stopped = false;
 };
+
+// The lines a report holds before its root element: the declaration and the stylesheet
+// instruction, as the program writes them.
+bool OnlyPrologue(const std::wstring& lines)
+{
+    const wchar_t* const kPrologue[] = {L"<?xml version=\"1.0\" encoding=\"utf-16\"?>\r\n",
+                                        L"<?xml-stylesheet type=\"text/xsl\" href=\""};
+    if (lines.compare(0, wcslen(kPrologue[0]), kPrologue[0]) != 0)
+        return false;
+    std::wstring rest = lines.substr(wcslen(kPrologue[0]));
+    return rest.empty() || (rest.compare(0, wcslen(kPrologue[1]), kPrologue[1]) == 0 &&
+                            rest.find(L'\n') == rest.size() - 1 && rest.size() >= 4 &&
+                            rest.compare(rest.size() - 4, 4, L"?>\r\n") == 0);
+}
 
 std::wstring HresultText(HRESULT hr)
 {
@@ -416,22 +448,14 @@ std::wstring EncodingProblem(const std::string& bytes)
     return L"the file is not a report of Kavrol Inspectra: it does not start with the UTF-16 byte-order mark";
 }
 
-}  // namespace
-
-bool ParseReport(const std::wstring& path, const std::wstring& text, Report& report, std::wstring& error)
+// One pass of MSXML's SAX reader over text into handler.
+HRESULT Parse(const std::wstring& text, ReportHandler& handler)
 {
-    report = Report();
-    report.path = path;
-    int lastLine = static_cast<int>(std::count(text.begin(), text.end(), L'\n')) + 1;
-    // The handler outlives the parser, which holds it until it is released.
-    ReportHandler handler(report, lastLine);
     ComPtr<ISAXXMLReader> reader;
     HRESULT hr = ::CoCreateInstance(kSaxXmlReader60, nullptr, CLSCTX_INPROC_SERVER, kIidSaxXmlReader,
                                     reader.putVoid());
-    if (FAILED(hr)) {
-        error = path + L": MSXML 6 cannot be started (" + HresultText(hr) + L")";
-        return false;
-    }
+    if (FAILED(hr))
+        return hr;
     // A report has no document type; one in a file is refused rather than expanded.
     reader->putFeature(L"prohibit-dtd", VARIANT_TRUE);
     reader->putContentHandler(&handler);
@@ -440,11 +464,68 @@ bool ParseReport(const std::wstring& path, const std::wstring& text, Report& rep
     hr = source.valid() ? reader->parse(source.get()) : E_OUTOFMEMORY;
     reader->putContentHandler(nullptr);
     reader->putErrorHandler(nullptr);
+    return hr;
+}
 
+std::wstring EndTags(const std::vector<std::wstring>& open)
+{
+    std::wstring tags;
+    for (auto name = open.rbegin(); name != open.rend(); ++name)
+        tags += L"</" + *name + L">";
+    return tags;
+}
+
+}  // namespace
+
+bool ParseReport(const std::wstring& path, const std::wstring& text, Report& report, std::wstring& error)
+{
+    report = Report();
+    report.path = path;
+    report.header.fields = 0;
+    // The program writes whole lines; a scan stopped halfway through one leaves a part
+    // line, which is dropped.
+    const std::wstring lines = text.substr(0, text.find_last_of(L'\n') + 1);
+    if (IsBlank(lines)) {
+        error = path + (text.empty() ? L": the file holds only the byte-order mark: the scan stopped before it wrote "
+                                       L"its first line"
+                                     : L": the file ends inside its first line: the scan stopped before it wrote a "
+                                       L"whole line, or it is no report");
+        return false;
+    }
+    const int endLine = static_cast<int>(std::count(lines.begin(), lines.end(), L'\n')) + 1;
+    // A comment on a line of its own after the last: the end of a report cut at a line
+    // end is then found on that line, damage on the report's own lines on theirs.
+    ReportHandler handler(report, endLine);
+    HRESULT hr = Parse(lines + L"<!-- end of the file -->", handler);
+    if (handler.stopped() && handler.OpenElements(true).empty()) {
+        report.complete = false;
+        if (OnlyPrologue(lines))
+            return true;
+        error = path + L": not a report of Kavrol Inspectra: there is no <KvInspectraReport> element";
+        return false;
+    }
+    if (handler.stopped()) {
+        // Read again with the open elements closed after the last line: what the file
+        // holds must be a whole report but for its end.
+        std::vector<std::wstring> open = handler.OpenElements(true);
+        report = Report();
+        report.path = path;
+        report.header.fields = 0;
+        ReportHandler closing(report, endLine);
+        hr = Parse(lines + EndTags(open), closing);
+        report.complete = false;
+        report.open = handler.OpenElements(false);
+        if (closing.error().empty() && SUCCEEDED(hr))
+            return true;
+        error = closing.error().empty()
+                    ? path + L": the XML parser gave up on its end without saying why (" + HresultText(hr) + L")"
+                    : path + L", " + closing.error();
+        return false;
+    }
     if (!handler.error().empty())
         error = path + L", " + handler.error();
     else if (FAILED(hr))
-        error = path + L": the XML cannot be read (" + HresultText(hr) + L")";
+        error = path + L": the XML parser gave up on it without saying why (" + HresultText(hr) + L")";
     else if (!handler.complete())
         error = path + L": not a report of Kavrol Inspectra: there is no <KvInspectraReport> element";
     else
@@ -473,15 +554,11 @@ bool ReadReport(const std::wstring& path, Report& report, std::wstring& error)
         error = path + L", line 1: " + EncodingProblem(bytes);
         return false;
     }
+    // An odd byte at the end is half a character of a line the scan never finished: that
+    // line is dropped anyway.
     std::wstring text((bytes.size() - 2) / 2, L'\0');
     if (!text.empty())
         memcpy(&text[0], bytes.data() + 2, text.size() * sizeof(wchar_t));
-    if (bytes.size() % 2 != 0) {
-        int line = static_cast<int>(std::count(text.begin(), text.end(), L'\n')) + 1;
-        error = path + L", line " + std::to_wstring(line) +
-                L": the file ends in the middle of a character: it was cut short";
-        return false;
-    }
     return ParseReport(path, text, report, error);
 }
 

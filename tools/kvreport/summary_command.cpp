@@ -35,6 +35,7 @@ const Column kColumns[] = {
     {L"Alarms", [](const SummaryRow& r) { return std::to_wstring(r.counts.alarms); }, true},
     {L"Hottest sensor", [](const SummaryRow& r) { return r.hottestSensor; }, false},
     {L"\u00B0C", HottestValue, true},
+    {L"Note", [](const SummaryRow& r) { return r.note; }, false},
     {L"File", [](const SummaryRow& r) { return r.path; }, false},
 };
 
@@ -106,6 +107,7 @@ SummaryRow Summarise(const Report& report)
     row.date = report.header.date;
     row.time = report.header.time;
     row.version = report.header.version;
+    row.note = IncompleteText(report);
     row.counts = CountTests(report);
     bool biosFound = false;
     ForEachTest(report, [&](const ReportGroup& group, const ReportCategory& category,

@@ -17,6 +17,7 @@ struct SummaryRow {
     std::wstring time;
     std::wstring version;
     std::wstring biosVersion;
+    std::wstring note;  // where an incomplete report stops
     TestCounts counts;
     bool hasHottest = false;
     std::wstring hottestSensor;  // its label
