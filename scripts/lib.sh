@@ -58,7 +58,9 @@ kv_build() {
 
 kv_wine_env() {
   export WINEPREFIX=$BUILD_DIR/wineprefix
-  export WINEDEBUG=-all
+  # Wine's own diagnostics stay on: a program Wine ends at start-up (a thread
+  # that cannot open the X display ends it with exit code 1) says why.
+  export WINEDEBUG=-all,err+winediag
   export WINEDLLOVERRIDES="mscoree,mshtml="
   export WINEARCH=win64
 }
@@ -89,10 +91,16 @@ kv_ensure_prefix() {
 # A persistent wineserver makes every launch fast; stopped by kv_stop_wine.
 # The first launch also starts Wine's desktop process, which inherits that
 # launch's standard handles and outlives it: a caller reading the output would
-# wait for it forever. Start it here, detached from every pipe.
+# wait for it forever. Start it here, detached from every pipe. Wine closes the
+# desktop a second after its last program ends and the next program starts it
+# again inside its own start-up; the test helper kv_keep_desktop (once built)
+# keeps it open until the wineserver stops.
 kv_start_wineserver() {
   kv_wine_env
   wineserver -p >/dev/null 2>&1 || true
+  if [ -f "$BUILD_DIR/bin/kv_keep_desktop.exe" ]; then
+    wine "$BUILD_DIR/bin/kv_keep_desktop.exe" </dev/null >/dev/null 2>&1 &
+  fi
   timeout 60 wine cmd /c exit </dev/null >/dev/null 2>&1 || true
 }
 

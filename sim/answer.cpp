@@ -107,7 +107,10 @@ Outcome DeliverEqualizer(const Answer& answer, void* mode, void* value)
     if (mode == nullptr || value == nullptr)
         return Outcome{0, ERROR_INVALID_PARAMETER};
     std::memcpy(mode, &answer.mode, sizeof(answer.mode));
-    std::memcpy(value, &answer.value, sizeof(answer.value));
+    if (answer.bytes.empty())
+        std::memcpy(value, &answer.value, sizeof(answer.value));
+    else
+        std::memcpy(value, answer.bytes.data(), answer.bytes.size());
     return Succeeded(answer);
 }
 

@@ -25,12 +25,12 @@ enum class AnswerShape {
 
 struct Answer {
     AnswerShape shape = AnswerShape::ResultOnly;
-    std::vector<unsigned char> bytes;  // Number: its width in bytes; Bytes: the block
+    std::vector<unsigned char> bytes;  // Number: its width in bytes; Bytes: the block; Equalizer: a wide value
     int fill = -1;                     // Bytes: pad byte up to the size asked for, -1 for none
     std::wstring text;                 // Text
     DWORD error = 0;                   // Error
     UINT32 mode = 0;                   // Equalizer
-    BYTE value = 0;                    // Equalizer
+    BYTE value = 0;                    // Equalizer: the value, unless bytes holds a wider one
     bool forcesResult = false;         // "return" given
     int result = 1;                    // the forced return value
     int delayMs = -1;                  // "delayMs": wait before answering; -1: the profile's delay

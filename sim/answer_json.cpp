@@ -282,6 +282,41 @@ bool ReadBytesAnswer(const AnswerMembers& m, Answer& answer, std::string& proble
     return true;
 }
 
+// "value" is the 8-bit value, or a number answer ({"u32": n}) that writes its own
+// width, as a library writing more than its contract would.
+bool ReadEqualizerValue(const json& v, Answer& answer)
+{
+    long long value = 0;
+    if (ReadInteger(v, 0, 0xFF, value)) {
+        answer.value = static_cast<BYTE>(value);
+        return true;
+    }
+    if (!v.is_object() || v.size() != 1)
+        return false;
+    const NumberKind* kind = FindNumberKind(v.begin().key());
+    Answer number;
+    std::string ignored;
+    if (kind == nullptr || kind->isFloat || !ReadNumberAnswer(*kind, v.begin().value(), number, ignored))
+        return false;
+    answer.bytes = number.bytes;
+    answer.value = number.bytes[0];
+    return true;
+}
+
+bool ReadEqualizerAnswer(const AnswerMembers& m, Answer& answer, std::string& problem)
+{
+    long long mode = 0;
+    answer.shape = AnswerShape::Equalizer;
+    if (m.mode == nullptr || m.value == nullptr || !ReadInteger(*m.mode, 0, 0xFFFFFFFFLL, mode) ||
+        !ReadEqualizerValue(*m.value, answer)) {
+        problem = "an equalizer answer needs \"mode\" (32-bit) and \"value\" (" + RangeText(0, 0xFF) +
+                  ", or an integer answer such as {\"u32\": 263})";
+        return false;
+    }
+    answer.mode = static_cast<UINT32>(mode);
+    return true;
+}
+
 bool ReadShape(const AnswerMembers& m, Answer& answer, std::string& problem)
 {
     if (m.number != nullptr)
@@ -306,19 +341,8 @@ bool ReadShape(const AnswerMembers& m, Answer& answer, std::string& problem)
         answer.error = static_cast<DWORD>(code);
         return true;
     }
-    if (m.mode != nullptr || m.value != nullptr) {
-        long long mode = 0;
-        long long value = 0;
-        answer.shape = AnswerShape::Equalizer;
-        if (m.mode == nullptr || m.value == nullptr || !ReadInteger(*m.mode, 0, 0xFFFFFFFFLL, mode) ||
-            !ReadInteger(*m.value, 0, 0xFF, value)) {
-            problem = "an equalizer answer needs \"mode\" (32-bit) and \"value\" (" + RangeText(0, 0xFF) + ")";
-            return false;
-        }
-        answer.mode = static_cast<UINT32>(mode);
-        answer.value = static_cast<BYTE>(value);
-        return true;
-    }
+    if (m.mode != nullptr || m.value != nullptr)
+        return ReadEqualizerAnswer(m, answer, problem);
     answer.shape = AnswerShape::ResultOnly;
     return true;
 }
@@ -450,10 +474,17 @@ nlohmann::ordered_json AnswerJson(const Answer& answer)
     case AnswerShape::Error:
         json["error"] = answer.error;
         break;
-    case AnswerShape::Equalizer:
+    case AnswerShape::Equalizer: {
         json["mode"] = answer.mode;
-        json["value"] = answer.value;
+        if (answer.bytes.empty()) {
+            json["value"] = answer.value;
+            break;
+        }
+        nlohmann::ordered_json value = nlohmann::ordered_json::object();
+        AddNumberOrBytes(answer, value);
+        json["value"] = value;
         break;
+    }
     case AnswerShape::ResultOnly:
         break;
     }

@@ -105,6 +105,11 @@ const wchar_t kUninstallRoot[] = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\
 const wchar_t kIxaDriverKey[] = L"SOFTWARE\\KV_Rarereziza\\IXA\\Driver";
 const wchar_t kServicesRoot[] = L"SYSTEM\\CurrentControlSet\\services\\";
 
+// Installers register a product in the registry view of their own word size, and
+// the usual installers of driver packages are 32-bit: an uninstall key missing from
+// the 64-bit view is looked for in the 32-bit one (on 32-bit Windows both are the same).
+const REGSAM kUninstallViews[] = {KEY_WOW64_64KEY, KEY_WOW64_32KEY};
+
 // Texts are read into 512 bytes.
 const DWORD kTextBytes = 512;
 
@@ -129,6 +134,17 @@ bool ReadStringValue(HKEY key, const wchar_t* name, std::wstring& text)
     }
     text = value;
     return true;
+}
+
+UniqueRegKey OpenUninstallKey(const wchar_t* uninstallKey)
+{
+    const std::wstring path = std::wstring(kUninstallRoot) + uninstallKey;
+    for (REGSAM view : kUninstallViews) {
+        UniqueRegKey key = OpenKey(path, KEY_QUERY_VALUE | view);
+        if (key)
+            return key;
+    }
+    return UniqueRegKey();
 }
 
 std::optional<std::wstring> ReadIxaDriverValue(const wchar_t* name)
@@ -208,7 +224,7 @@ private:
 
 bool ReadUninstallEntry(const wchar_t* uninstallKey, UninstallEntry& entry)
 {
-    UniqueRegKey key = OpenKey(std::wstring(kUninstallRoot) + uninstallKey, KEY_QUERY_VALUE | KEY_WOW64_64KEY);
+    UniqueRegKey key = OpenUninstallKey(uninstallKey);
     if (!key)
         return false;
     bool complete = ReadStringValue(key.get(), L"InstallLocation", entry.installLocation);

@@ -51,9 +51,10 @@ private:
 };
 
 // Reads InstallLocation (one trailing backslash dropped), DisplayVersion and
-// InstallDate of an uninstall entry. False when the key does not open (entry
-// untouched) or a value is missing or no REG_SZ (its text is then the query's
-// error text).
+// InstallDate of an uninstall entry, from the 64-bit registry view or, where the
+// key is not there, the 32-bit view. False when the key opens in neither view
+// (entry untouched) or a value is missing or no REG_SZ (its text is then the
+// query's error text).
 bool ReadUninstallEntry(const wchar_t* uninstallKey, UninstallEntry& entry);
 
 // True when the service's Enum key holds a nonzero REG_DWORD Count.

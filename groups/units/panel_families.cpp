@@ -273,10 +273,12 @@ void PanelTests::WriteEqualizer()
 {
     Begin(m_texts.equalizer.name, m_texts.equalizer.description);
     UINT32 automatic = 0;
-    BYTE value = 0;
+    // The 8-bit value gets the room of a 32-bit one, as the one-value reads do (CallByte).
+    DWORD value = 0;
     const bool ok = Call(m_device.IxaGetDisplayEqualizer, &automatic, &value);
     if (ok)
-        Result(Format(L"%u (%s)", static_cast<unsigned>(value), automatic ? L"Auto" : L"Manual"), kFmtString);
+        Result(Format(L"%u (%s)", static_cast<unsigned>(value & 0xFF), automatic ? L"Auto" : L"Manual"),
+               kFmtString);
     else if (::GetLastError() == ERROR_NOT_SUPPORTED)
         NotAvailable();
     else
@@ -299,6 +301,9 @@ void PanelTests::WriteEqualizerAutoValue()
     End();
 }
 
+// A failed call counts as 0 even when it wrote a count: a value from a failed call
+// is not trusted (as the device-type gates no longer trust one), so the key or LED
+// tests after it end rather than run on a number the library did not vouch for.
 BYTE PanelTests::WriteCountTest(const LabelPair& texts, ixa::ValueRead read)
 {
     Begin(texts.name, texts.description);

@@ -77,7 +77,7 @@ public:
     void WriteLeds(const PanelRuleCheck& firstLayerOnly);
 
 private:
-    // A key or LED count test; returns the count, 0 when it cannot be read.
+    // A key or LED count test; returns the count, 0 when the call fails (whatever it wrote).
     BYTE WriteCountTest(const LabelPair& texts, ixa::ValueRead read);
     bool WriteLinkState(const Label& label, UINT selector);
     void WriteLockTime(bool notAvailableOnError1);

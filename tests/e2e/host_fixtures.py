@@ -17,12 +17,14 @@ from kvtest import BIN_DIR, DRIVE_C, TAB, category, escape, group_end, group_sta
 
 HKLM = "HKEY_LOCAL_MACHINE"
 UNINSTALL = HKLM + r"\SOFTWARE\Microsoft\Windows\CurrentVersion\Uninstall"
+# The same key as 32-bit programs see it on 64-bit Windows (where 32-bit installers register).
+UNINSTALL_32 = HKLM + r"\SOFTWARE\Wow6432Node\Microsoft\Windows\CurrentVersion\Uninstall"
 SERVICES = HKLM + r"\SYSTEM\CurrentControlSet\Services"
 IXA_DRIVER = HKLM + r"\SOFTWARE\KV_Rarereziza\IXA\Driver"
 UPS_CONFIG = SERVICES + r"\UPS\Config"
 # What a fixture below these parents creates is removed as a whole: the uninstall
 # entry, the service key, the maker's key.
-OWNED_PARENTS = (UNINSTALL, SERVICES, HKLM + r"\SOFTWARE")
+OWNED_PARENTS = (UNINSTALL, UNINSTALL_32, SERVICES, HKLM + r"\SOFTWARE")
 
 
 class RegData(str):
@@ -93,6 +95,11 @@ def uninstall_entry(name, location=None, version=None, date=None, **other):
     values.update(other)
     return {UNINSTALL + "\\" + name: {k: v if isinstance(v, RegData) else sz(v) for k, v in values.items()
                                       if v is not None}}
+
+
+def in_32_bit_view(keys):
+    """Uninstall entries moved to where a 32-bit installer puts them on 64-bit Windows."""
+    return {UNINSTALL_32 + key[len(UNINSTALL):]: values for key, values in keys.items()}
 
 
 def service_count(service, count):

@@ -27,7 +27,7 @@ TAB = "\t"
 
 def wine_env(extra=None):
     env = dict(os.environ)
-    env.setdefault("WINEDEBUG", "-all")
+    env.setdefault("WINEDEBUG", "-all,err+winediag")
     env.setdefault("WINEDLLOVERRIDES", "mscoree,mshtml=")
     for key in ("KVIXA_PROFILE", "KVIXA_TRACE", "KVIXA_RECORD", "KVIXA_REAL"):
         env.pop(key, None)
@@ -42,6 +42,26 @@ def to_windows(path):
     if path.startswith(DRIVE_C + os.sep):
         return "C:\\" + os.path.relpath(path, DRIVE_C).replace("/", "\\")
     return "Z:" + path.replace("/", "\\")
+
+
+ROOT_END_TAG = "</KvInspectraReport>"
+TRACE_TAIL = 15  # trace lines a failed scan shows
+
+
+def report_problem(path):
+    """Why the file at path is no complete report (None when it is one): missing, without
+    its byte-order mark, or not ending with the root end tag."""
+    if not os.path.exists(path):
+        return "the scan left no report"
+    with open(path, "rb") as f:
+        data = f.read()
+    if data[:2] != b"\xff\xfe":
+        return "the report has no UTF-16 LE byte-order mark (%d bytes: %r)" % (len(data), data[:16])
+    end = (ROOT_END_TAG + "\r\n").encode("utf-16-le")
+    if not data.endswith(end):
+        last = data[2:].decode("utf-16-le", "replace").rstrip("\r\n").rsplit("\r\n", 1)[-1]
+        return "the report does not end with the root end tag (%d bytes, last line %r)" % (len(data), last)
+    return None
 
 
 def read_report_lines(path):
@@ -307,13 +327,16 @@ class ScanTestCase(unittest.TestCase):
         return os.path.join(folder, "KvInspectra.exe")
 
     def scan(self, profile=None, args=None, library="default", report_name="report.xml", folder=None,
-             timeout=60, env=None, cwd=None, prepare=None, answers=()):
+             timeout=60, env=None, cwd=None, prepare=None, answers=(), expect_report=None):
         """Runs one scan. profile: a file name in profiles/, a dict, or None for the built-in one.
 
-        args default to -o -f=<folder>\\report.xml. The run has the test display, so a
-        message box nobody expects makes it hang until the timeout. answers: for each
-        message box expected in turn, the key that answers it ("Return", "y", "n");
-        what the boxes said is in Scan.boxes."""
+        args default to -o -f=<folder>\\report.xml; report_name is where the report is
+        looked for. The run has the test display, so a message box nobody expects makes
+        it hang until the timeout. answers: for each message box expected in turn, the
+        key that answers it ("Return", "y", "n"); what the boxes said is in Scan.boxes.
+        expect_report: the scan must leave a complete report at report_name, else the
+        test fails at once and says why; by default for a scan with the default
+        arguments that shows no message box."""
         folder = folder or self.make_folder()
         exe = self.install(folder, library)
         extra = {"KVIXA_TRACE": to_windows(os.path.join(folder, "trace.txt"))}
@@ -327,6 +350,8 @@ class ScanTestCase(unittest.TestCase):
         if env:
             extra.update(env)
         report = os.path.join(folder, report_name)
+        if expect_report is None:
+            expect_report = args is None and not answers
         if args is None:
             args = ["-o", "-f=" + to_windows(report)]
         if prepare:
@@ -344,6 +369,8 @@ class ScanTestCase(unittest.TestCase):
                                                     out.read().decode("utf-8", "replace"),
                                                     err.read().decode("utf-8", "replace"))
         self.assertNotEqual(124, completed.returncode, "the scan did not end in time (a message box nobody answered?)")
+        if expect_report:
+            self.assertCompleteReport(report, completed, os.path.join(folder, "trace.txt"))
         scan = Scan(folder, report, completed)
         scan.boxes = boxes
         if scan.lines is not None:
@@ -354,6 +381,20 @@ class ScanTestCase(unittest.TestCase):
     def tearDownClass(cls):
         check_written_reports()
         super().tearDownClass()
+
+    def assertCompleteReport(self, report, completed, trace):
+        """Fails with the exe's exit code, its standard error and the end of the trace
+        when the scan left no complete report."""
+        problem = report_problem(report)
+        if problem is None:
+            return
+        tail = []
+        if os.path.exists(trace):
+            with open(trace, encoding="utf-8", errors="replace") as f:
+                tail = [line.rstrip("\n") for line in f][-TRACE_TAIL:]
+        self.fail("%s\nexit code: %d\nstandard error:\n%s\nlast %d lines of the trace:\n%s" % (
+            problem, completed.returncode, completed.stderr.rstrip("\n") or "(empty)", len(tail),
+            "\n".join(tail) or "(no trace)"))
 
     def assertValidReport(self, path):
         """Every report a scan writes keeps to the published schema and to the rules that

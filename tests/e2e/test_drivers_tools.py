@@ -3,8 +3,8 @@ of each product, put into the test prefix by each test and removed again when it
 
 import unittest
 
-from host_fixtures import (IXA_DRIVER, MODIFIED_AT, dword, group_lines, put_file, registry, service_count, sz,
-                           system_directory, uninstall_entry, unterminated, utc)
+from host_fixtures import (IXA_DRIVER, MODIFIED_AT, dword, group_lines, in_32_bit_view, put_file, registry,
+                           service_count, sz, system_directory, uninstall_entry, unterminated, utc)
 from kvtest import ScanTestCase, system_text, to_windows
 
 GROUP = "Kavrol Drivers and Tools"
@@ -132,6 +132,26 @@ class DriversAndToolsTest(ScanTestCase):
             ("Touch Guard", info("1.2", "C:\\Unused", "2024-02-29"), [
                 ("KvTouchGuardSvc.exe", present(guard, size[guard], modified=late)),
                 ("KvUsbTouchGuard.sys", missing(self.drivers + "\\KvUsbTouchGuard.sys"))])])
+
+    def test_uninstall_entries_of_32_bit_installers_are_read_from_the_32_bit_view(self):
+        # The registry views holding the IXA driver's and the SNMP agent's entries; the
+        # entries differ by view, and the 64-bit one wins where both are there.
+        for views in (("64",), ("32",), ("64", "32")):
+            with self.subTest(views=views):
+                keys = {}
+                for view in views:
+                    location = self.base + "\\View" + view
+                    entries = uninstall_entry("IxaDriver_is1", location, view + ".1", "20120915")
+                    entries.update(uninstall_entry("Kavrol IXA SNMP Agent", location, view + ".2", "15092012"))
+                    keys.update(entries if view == "64" else in_32_bit_view(entries))
+                scan, _ = self.scan_with(keys, {})
+                shown = views[0]
+                location = self.base + "\\View" + shown
+                self.assertGroup(scan, (info(shown + ".1", location, "2012-09-15"), [
+                    ("KvDeviceDesk.cpl", missing(self.system + "\\KvDeviceDesk.cpl")),
+                    ("KvIxa.dll", missing(self.system + "\\KvIxa.dll"))]), [
+                    ("IXA SNMP Agent", info(shown + ".2", location, "2012-09-15"), [
+                        ("KvIxaSnmp.dll", missing(location + "\\KvIxaSnmp.dll", 3))])])
 
     def test_driver_key_version_and_install_path_with_trailing_backslash(self):
         ixa = self.base + "\\Ixa\\"

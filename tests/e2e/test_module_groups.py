@@ -261,6 +261,12 @@ SCENARIOS = [
         display(load_profile("panevox-p30.json"), "19"), "1280x800", manufacturer="other")))}),
 ]
 
+# The models with IF boards but without IF temperatures, answering the IF sensors' selectors all the same.
+IF_SENSOR_SELECTORS = range(27, 31)
+IF_SENSOR_ANSWERS = {str(selector): {"i8": selector + 10} for selector in IF_SENSOR_SELECTORS}
+WITHOUT_IF_TEMPERATURES = [("C90", "corvabox-c90.json", c90), ("P91", "panevox-p91.json", p91),
+                           ("C92", "corvabox-c92.json", c92), ("P93", "panevox-p93.json", p93)]
+
 DVI_PANEL_0 = ["IxaSelectPanel(0) = 1 [0]", "IxaGetHardwareValue(13, 4) = 1 [0]"] * 2
 DVI_PANEL_1 = ["IxaSelectPanel(1) = 1 [0]", "IxaGetHardwareValue(13, 4) = 1 [0]"] * 2
 DVI_PANEL_8 = ["IxaSelectPanel(8) = 1 [0]", "IxaGetHardwareValue(13, 4) = 1 [0]"] * 2
@@ -322,6 +328,14 @@ class ModuleGroupsTest(ScanTestCase):
                 for first_call, kept, calls in CALLS.get(name, []):
                     group = group_calls(scan, first_call)
                     self.assertEqual(calls, selected(group, *kept) if kept else group, first_call)
+
+    def test_if_sensors_answered_on_a_model_without_if_temperatures_are_neither_read_nor_shown(self):
+        reads = tuple("IxaGetTemperature(%d," % selector for selector in IF_SENSOR_SELECTORS)
+        for name, profile, expected_groups in WITHOUT_IF_TEMPERATURES:
+            with self.subTest(device=name):
+                scan = self.scan(profile=with_answers(profile, IxaGetTemperature=IF_SENSOR_ANSWERS))
+                self.assertLines(expected_groups(scan)["IF Boards"], scan.group("IF Boards"))
+                self.assertEqual([], [call for call in scan.trace if call.startswith(reads)])
 
     def test_groups_take_their_places_in_the_sequences(self):
         scan = self.scan()

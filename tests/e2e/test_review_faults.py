@@ -79,7 +79,8 @@ class ReportNameTest(ScanTestCase):
                 folder = self.make_folder()
                 self.place(folder, before)
                 os.makedirs(os.path.dirname(os.path.join(folder, name)), exist_ok=True)
-                self.scan(folder=folder, args=["-o", "-f=" + windows_name(folder, name.replace("/", "/"))])
+                self.scan(folder=folder, args=["-o", "-f=" + windows_name(folder, name.replace("/", "/"))],
+                          report_name=name, expect_report=True)
                 self.check_files(folder, after)
 
     def test_a_report_named_like_its_stylesheet_is_refused_before_anything_is_written(self):

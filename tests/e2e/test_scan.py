@@ -7,7 +7,7 @@ import shutil
 import subprocess
 import unittest
 
-from kvtest import (DRIVE_C, TAB, ScanTestCase, category, group_end, group_start, reg, system_text,
+from kvtest import (DRIVE_C, TAB, ScanTestCase, category, group_end, group_start, reg, report_problem, system_text,
                     test_block, to_windows)
 
 CURRENT_VERSION = r"HKLM\SOFTWARE\Microsoft\Windows NT\CurrentVersion"
@@ -124,7 +124,8 @@ class HeaderTest(ScanTestCase):
         folder = self.make_folder()
         os.makedirs(os.path.join(folder, "my.dir"))
         report = os.path.join(folder, "my.dir", "report")
-        scan = self.scan(folder=folder, args=["-f=" + to_windows(report)], report_name="my.dir/report")
+        scan = self.scan(folder=folder, args=["-f=" + to_windows(report)], report_name="my.dir/report",
+                         expect_report=True)
         self.assertTrue(os.path.exists(os.path.join(folder, "my.dir", "report.xsl")))
         self.assertEqual('<?xml-stylesheet type="text/xsl" href="report.xsl"?>', scan.lines[1])
 
@@ -278,8 +279,7 @@ class RefusalAndArgumentsTest(ScanTestCase):
         os.makedirs(os.path.join(folder, "with space"))
         for args, written in cases:
             with self.subTest(args=args):
-                self.scan(folder=folder, args=args)
-                self.assertTrue(os.path.exists(os.path.join(folder, written)), written)
+                self.scan(folder=folder, args=args, report_name=written, expect_report=True)
         self.assertFalse(os.path.exists(os.path.join(folder, "first.xml")))
 
     def test_report_path_too_long_for_its_field_is_refused(self):
@@ -331,7 +331,8 @@ class ExistingReportTest(ScanTestCase):
 
     def test_answer_yes_replaces_report_and_stylesheet(self):
         folder = self.existing()
-        scan = self.scan(folder=folder, args=["-f=" + to_windows(os.path.join(folder, "report.xml"))], answers=["y"])
+        scan = self.scan(folder=folder, args=["-f=" + to_windows(os.path.join(folder, "report.xml"))], answers=["y"],
+                         expect_report=True)
         self.assertEqual("Kavrol Inspectra", scan.boxes[0]["caption"])
         self.assertEqual("</KvInspectraReport>", scan.lines[-1])
         self.assertTrue(self.read(folder, "report.xsl").startswith(b"\xef\xbb\xbf"))
@@ -346,7 +347,8 @@ class ExistingReportTest(ScanTestCase):
         folder = self.make_folder()
         with open(os.path.join(folder, "report.xsl"), "wb") as f:
             f.write(b"old stylesheet")
-        scan = self.scan(folder=folder, args=["-f=" + to_windows(os.path.join(folder, "report.xml"))])
+        scan = self.scan(folder=folder, args=["-f=" + to_windows(os.path.join(folder, "report.xml"))],
+                         expect_report=True)
         self.assertEqual("</KvInspectraReport>", scan.lines[-1])
         self.assertTrue(self.read(folder, "report.xsl").startswith(b"\xef\xbb\xbf"))
 
@@ -378,9 +380,52 @@ class DllPlantingTest(ScanTestCase):
         planted = self.make_folder()
         shutil.copy(os.path.join(os.environ["KV_BIN_DIR"], "KvIxa.dll"), planted)
         report = os.path.join(exe_folder, "report.xml")
-        scan = self.scan(folder=exe_folder, library=None, cwd=planted, args=["-f=" + to_windows(report)])
+        scan = self.scan(folder=exe_folder, library=None, cwd=planted, args=["-f=" + to_windows(report)],
+                         expect_report=True)
         self.assertEqual(TAB * 2 + "<KvDeviceType>Unknown</KvDeviceType>", scan.lines[5])
         self.assertEqual([], scan.trace)
+
+
+class IncompleteReportTest(ScanTestCase):
+    """A scan that leaves no complete report fails the test at once and says why."""
+
+    # (file content, None for no file; what the harness says about it)
+    REPORTS = [
+        (None, "the scan left no report"),
+        (b"", "the report has no UTF-16 LE byte-order mark (0 bytes: b'')"),
+        ("<?xml".encode("utf-8"), "the report has no UTF-16 LE byte-order mark (5 bytes: b'<?xml')"),
+        (b"\xff\xfe" + "<KvInspectraReport>\r\n\t<Header>\r\n".encode("utf-16-le"),
+         "the report does not end with the root end tag (66 bytes, last line '\\t<Header>')"),
+        (b"\xff\xfe" + "<KvInspectraReport>\r\n</KvInspectraReport>".encode("utf-16-le"),
+         "the report does not end with the root end tag (84 bytes, last line '</KvInspectraReport>')"),
+        (b"\xff\xfe" + "<KvInspectraReport>\r\n</KvInspectraReport>\r\n".encode("utf-16-le"), None),
+    ]
+
+    def test_missing_report_missing_byte_order_mark_and_missing_end_tag_are_named(self):
+        folder = self.make_folder()
+        for number, (content, problem) in enumerate(self.REPORTS):
+            with self.subTest(content=content):
+                path = os.path.join(folder, "report%d.xml" % number)
+                if content is not None:
+                    with open(path, "wb") as f:
+                        f.write(content)
+                self.assertEqual(problem, report_problem(path))
+
+    def test_scan_without_report_fails_with_exit_code_standard_error_and_trace_end(self):
+        # A profile the simulated library refuses (one line to standard error and the
+        # trace), and an argument that only shows the usage text: no report.
+        folder = self.make_folder()
+        with open(os.path.join(folder, "broken.json"), "w") as f:
+            f.write("{")
+        with self.assertRaises(AssertionError) as failed:
+            self.scan(folder=folder, args=["-x"], answers=["Return"], expect_report=True,
+                      env={"KVIXA_PROFILE": to_windows(os.path.join(folder, "broken.json"))})
+        with open(os.path.join(folder, "trace.txt"), encoding="utf-8") as f:
+            trace = f.read().splitlines()
+        self.assertEqual(2, len(trace))
+        self.assertTrue(trace[0].startswith("KvIxa: profile "), trace[0])
+        self.assertEqual(["the scan left no report", "exit code: 0", "standard error:", trace[0],
+                          "last 2 lines of the trace:"] + trace, str(failed.exception).splitlines())
 
 
 if __name__ == "__main__":

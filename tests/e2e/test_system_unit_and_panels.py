@@ -105,6 +105,8 @@ ZEROS_16 = dump(bytes(16), 16)
 ZEROS_32 = dump(bytes(32), 32)
 KEY_SWITCHES = ("The state of the key switches on the device. Each state is represented by one bit: 0 = contact "
                 "open, 1 = contact closed.")
+KEY_COUNT = "The maximum number of keys supported by the Kavrol device."
+LED_COUNT = "The maximum number of LEDs supported by the Kavrol device."
 AUTO_VALUE = ("Predetermined equalizer value of the Viewdeck: 0 (strong; for long cables) to 15 (weak; for short "
               "cables).")
 
@@ -191,13 +193,12 @@ def panel_rows(index, parts, changes, first):
         rows += [t("Equalizer", "7 (Manual)"), t("Equalizer auto value", "9", AUTO_VALUE)]
     if "A" in parts:
         rows.append(t("Equalizer", "7 (Auto)"))
-    rows += [sub("Keys"), t("Count", "0" if "k" in parts else "34",
-                            "The maximum number of keys supported by the Kavrol device.")]
+    rows += [sub("Keys"), t("Count", "0" if "k" in parts else "34", KEY_COUNT)]
     if "k" not in parts:
         rows += [t("Enabled", ok("Yes", "YesNo"), "Determines whether the keys are enabled."),
                  t("Switches", ok("01", "Hex"), KEY_SWITCHES),
                  t("Matrix", ok(ZEROS_16, "Raw"), "State of all keys on the Viewdeck.")]
-    rows += [sub("LEDs"), t("Count", "34", "The maximum number of LEDs supported by the Kavrol device."),
+    rows += [sub("LEDs"), t("Count", "34", LED_COUNT),
              t("Matrix, layer 1", ok(LAYER_1, "Raw"), "State of all LEDs on the Viewdeck.")]
     if "4" in parts:
         rows += [t("Matrix, layer %d" % n, ok(ZEROS_32, "Raw"), "State of all LEDs on the Viewdeck.")
@@ -395,6 +396,26 @@ class PanelFaultTest(ScanTestCase):
                 self.assertLines(panels_group(scan, [(0, "LFSTN E4", changes)]), scan.group(PANELS))
                 self.assertEqual(0 if "IxaGetDisplayEqualizer" in answers else 1,
                                  len(selected(scan, "IxaGetHardwareValue", 21)))
+
+    def test_equalizer_value_written_wider_than_8_bits_shows_its_low_byte(self):
+        # A library that writes 32 bits into the 8-bit value: its low byte is the value, and nothing beside it
+        # is overwritten (with a one-byte room the upper bytes land in the mode flag read by the same call).
+        for mode, shown_mode in ((0, "E"), (1, "A")):
+            with self.subTest(mode=mode):
+                scan = self.scan(profile=changed("corvabox-c90.json", IxaGetDisplayEqualizer={
+                    "mode": mode, "value": {"u32": "0xFFFFFF07"}}))
+                self.assertLines(panels_group(scan, [(0, "LFSTN %s4" % shown_mode, {})]), scan.group(PANELS))
+
+    def test_failed_count_call_that_wrote_a_count_ends_the_key_or_led_tests(self):
+        # The call returns 0 with last error 0 but writes a count: the count is not trusted.
+        full = panel_rows(0, "LFSTN E4", {}, True)
+        keys, leds = full.index(sub("Keys")), full.index(sub("LEDs"))
+        cases = (("IxaGetKeyCount", full[:keys + 1] + [t("Count", failed(0), KEY_COUNT)] + full[leds:]),
+                 ("IxaGetLedCount", full[:leds + 1] + [t("Count", failed(0), LED_COUNT)]))
+        for entry_point, rows in cases:
+            with self.subTest(entry_point=entry_point):
+                scan = self.scan(profile=changed("corvabox-c90.json", **{entry_point: {"u8": 6, "return": 0}}))
+                self.assertLines(render(scan, PANELS, PANELS_DESCRIPTION, rows, "Panel 0"), scan.group(PANELS))
 
 
 if __name__ == "__main__":

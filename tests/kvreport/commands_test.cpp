@@ -83,6 +83,13 @@ const Drift kDrifts[] = {
     {L"Percent", L"13", L"19", 5, L"  P > T: 13% -> 19% (+6%)"},
     {L"GigaByte", L"20.32", L"19.80", 5, nullptr},
     {L"DegreeCentigrade", L"47", L"47.5", 0, L"  P > T: 47 \u00B0C -> 47.5 \u00B0C (+0.5 \u00B0C)"},
+    // Negative readings (a discharging battery, a frost sensor): the tolerance is a share of the old value's size.
+    {L"Ampere", L"-2.00", L"-2.09", 5, nullptr},
+    {L"Ampere", L"-2.00", L"-1.91", 5, nullptr},
+    {L"Ampere", L"-2.00", L"-2.15", 5, L"  P > T: -2.00 A -> -2.15 A (-0.15 A)"},
+    {L"DegreeCentigrade", L"-20", L"-19", 5, nullptr},
+    {L"DegreeCentigrade", L"-20", L"-18", 5, L"  P > T: -20 \u00B0C -> -18 \u00B0C (+2 \u00B0C)"},
+    {L"DegreeCentigrade", L"-1", L"1", 50, L"  P > T: -1 \u00B0C -> 1 \u00B0C (+2 \u00B0C)"},
 };
 
 TEST(Diff, MeasuredValuesCountBeyondTheTolerance)
