@@ -222,9 +222,10 @@ int RunCheck(const std::vector<std::wstring>& args)
     std::vector<std::wstring> inputs = CollectInputs(parsed.positional, parsed.Has(L"--recursive"));
     bool unreadable = inputs.empty();
     size_t found = 0;
+    ReportReader reader;
     for (const std::wstring& input : inputs) {
         Report report;
-        if (!ReadReport(input, report, error)) {
+        if (!reader.Read(input, report, error)) {
             WriteLine(Stream::Err, error);
             unreadable = true;
             continue;

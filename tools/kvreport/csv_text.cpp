@@ -4,17 +4,26 @@
 
 namespace kvreport {
 
-std::wstring CsvQuoted(const std::wstring& text)
+void AppendCsvQuoted(std::wstring& out, const std::wstring& text)
 {
-    if (text.find_first_of(L",\"\r\n") == std::wstring::npos)
-        return text;
-    std::wstring quoted = L"\"";
+    if (text.find_first_of(L",\"\r\n") == std::wstring::npos) {
+        out += text;
+        return;
+    }
+    out += L'"';
     for (wchar_t c : text) {
         if (c == L'"')
-            quoted += L'"';
-        quoted += c;
+            out += L'"';
+        out += c;
     }
-    return quoted + L"\"";
+    out += L'"';
+}
+
+std::wstring CsvQuoted(const std::wstring& text)
+{
+    std::wstring quoted;
+    AppendCsvQuoted(quoted, text);
+    return quoted;
 }
 
 std::wstring SpreadsheetField(const std::wstring& text, bool number)

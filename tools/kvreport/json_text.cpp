@@ -4,9 +4,9 @@
 
 namespace kvreport {
 
-std::wstring JsonString(const std::wstring& text)
+void AppendJsonString(std::wstring& json, const std::wstring& text)
 {
-    std::wstring json = L"\"";
+    json += L'"';
     for (wchar_t c : text) {
         switch (c) {
         case L'"': json += L"\\\""; break;
@@ -24,7 +24,14 @@ std::wstring JsonString(const std::wstring& text)
             }
         }
     }
-    return json + L"\"";
+    json += L'"';
+}
+
+std::wstring JsonString(const std::wstring& text)
+{
+    std::wstring json;
+    AppendJsonString(json, text);
+    return json;
 }
 
 std::wstring JsonMember(const wchar_t* name, const std::wstring& json) { return JsonString(name) + L": " + json; }

@@ -7,6 +7,8 @@ namespace kvreport {
 
 // text as a JSON string, quotes included; control characters escaped.
 std::wstring JsonString(const std::wstring& text);
+// The same, appended to json.
+void AppendJsonString(std::wstring& json, const std::wstring& text);
 
 // "name": json
 std::wstring JsonMember(const wchar_t* name, const std::wstring& json);

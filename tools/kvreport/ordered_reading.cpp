@@ -34,6 +34,7 @@ public:
     void Work()
     {
         kv::ComInit com(COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
+        ReportReader reader;
         for (;;) {
             size_t index = 0;
             {
@@ -46,7 +47,7 @@ public:
             std::wstring error;
             {
                 Report report;
-                if (ReadReport(m_paths[index], report, error))
+                if (reader.Read(m_paths[index], report, error))
                     m_work(index, report);
             }
             std::lock_guard<std::mutex> lock(m_mutex);

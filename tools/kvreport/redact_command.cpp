@@ -69,12 +69,13 @@ public:
     explicit Redaction(const Options& options) : m_options(options), m_redactor(options.keep) {}
 
     Redactor& redactor() { return m_redactor; }
+    ReportReader& reader() { return m_reader; }
 
     // Reads, redacts, writes and checks one report; false with the message told on failure.
     bool RedactOne(const std::wstring& input, const Destination& destination, std::wstring& error)
     {
         Report report;
-        if (!ReadReport(input, report, error))
+        if (!m_reader.Read(input, report, error))
             return false;
         int replaced = m_redactor.Redact(report);
         std::wstring output =
@@ -143,6 +144,7 @@ private:
 
     Options m_options;
     Redactor m_redactor;
+    ReportReader m_reader;
     std::set<std::wstring> m_used;  // output names of this run, folded
 };
 
@@ -164,7 +166,7 @@ int RedactFolder(Redaction& redaction, const std::wstring& input, const std::wst
             progress.Show(i, reports[i]);
             Report report;
             std::wstring error;
-            if (ReadReport(reports[i], report, error)) {
+            if (redaction.reader().Read(reports[i], report, error)) {
                 redaction.redactor().Learn(report);
                 readable.push_back(reports[i]);
             } else {

@@ -90,6 +90,8 @@ int IndentOf(const std::wstring& whitespace)
 
 std::wstring Tag(const std::wstring& name) { return L"<" + name + L">"; }
 
+}  // namespace
+
 class ReportHandler : public ISAXContentHandler, public ISAXErrorHandler {
 public:
     ReportHandler(Report& report, int endLine) : m_report(report), m_endLine(endLine)
@@ -411,6 +413,8 @@ private:
     bool m_stopped = false;
 };
 
+namespace {
+
 // The lines a report holds before its root element: the declaration and the stylesheet
 // instruction, as the program writes them.
 bool OnlyPrologue(const std::wstring& lines)
@@ -448,25 +452,6 @@ std::wstring EncodingProblem(const std::string& bytes)
     return L"the file is not a report of Kavrol Inspectra: it does not start with the UTF-16 byte-order mark";
 }
 
-// One pass of MSXML's SAX reader over text into handler.
-HRESULT Parse(const std::wstring& text, ReportHandler& handler)
-{
-    ComPtr<ISAXXMLReader> reader;
-    HRESULT hr = ::CoCreateInstance(kSaxXmlReader60, nullptr, CLSCTX_INPROC_SERVER, kIidSaxXmlReader,
-                                    reader.putVoid());
-    if (FAILED(hr))
-        return hr;
-    // A report has no document type; one in a file is refused rather than expanded.
-    reader->putFeature(L"prohibit-dtd", VARIANT_TRUE);
-    reader->putContentHandler(&handler);
-    reader->putErrorHandler(&handler);
-    BstrVariant source(text);
-    hr = source.valid() ? reader->parse(source.get()) : E_OUTOFMEMORY;
-    reader->putContentHandler(nullptr);
-    reader->putErrorHandler(nullptr);
-    return hr;
-}
-
 std::wstring EndTags(const std::vector<std::wstring>& open)
 {
     std::wstring tags;
@@ -477,29 +462,68 @@ std::wstring EndTags(const std::vector<std::wstring>& open)
 
 }  // namespace
 
-bool ParseReport(const std::wstring& path, const std::wstring& text, Report& report, std::wstring& error)
+ReportReader::ReportReader()
+    : m_made(::CoCreateInstance(kSaxXmlReader60, nullptr, CLSCTX_INPROC_SERVER, kIidSaxXmlReader, m_sax.putVoid()))
+{
+    // A report has no document type; one in a file is refused rather than expanded.
+    if (SUCCEEDED(m_made))
+        m_sax->putFeature(L"prohibit-dtd", VARIANT_TRUE);
+}
+
+ReportReader::~ReportReader() = default;
+
+// One pass of the SAX reader over the text and then end into handler.
+HRESULT ReportReader::Run(const wchar_t* text, size_t length, const std::wstring& end, ReportHandler& handler)
+{
+    if (FAILED(m_made))
+        return m_made;
+    VARIANT source;
+    ::VariantInit(&source);
+    source.vt = VT_BSTR;
+    source.bstrVal = ::SysAllocStringLen(nullptr, static_cast<UINT>(length + end.size()));
+    if (!source.bstrVal)
+        return E_OUTOFMEMORY;
+    memcpy(source.bstrVal, text, length * sizeof(wchar_t));
+    memcpy(source.bstrVal + length, end.data(), end.size() * sizeof(wchar_t));
+    m_sax->putContentHandler(&handler);
+    m_sax->putErrorHandler(&handler);
+    HRESULT hr = m_sax->parse(source);
+    m_sax->putContentHandler(nullptr);
+    m_sax->putErrorHandler(nullptr);
+    ::VariantClear(&source);
+    return hr;
+}
+
+bool ReportReader::Parse(const std::wstring& path, const wchar_t* text, size_t length, Report& report,
+                         std::wstring& error)
 {
     report = Report();
     report.path = path;
     report.header.fields = 0;
-    // The program writes whole lines; a scan stopped halfway through one leaves a part
-    // line, which is dropped.
-    const std::wstring lines = text.substr(0, text.find_last_of(L'\n') + 1);
-    if (IsBlank(lines)) {
-        error = path + (text.empty() ? L": the file holds only the byte-order mark: the scan stopped before it wrote "
-                                       L"its first line"
-                                     : L": the file ends inside its first line: the scan stopped before it wrote a "
-                                       L"whole line, or it is no report");
+    if (FAILED(m_made)) {
+        error = path + L": MSXML 6 cannot be started (" + HresultText(m_made) + L")";
         return false;
     }
-    const int endLine = static_cast<int>(std::count(lines.begin(), lines.end(), L'\n')) + 1;
+    // The program writes whole lines; a scan stopped halfway through one leaves a part
+    // line, which is dropped.
+    size_t whole = length;
+    while (whole > 0 && text[whole - 1] != L'\n')
+        --whole;
+    if (std::all_of(text, text + whole, [](wchar_t c) { return c == L' ' || c == L'\t' || c == L'\n'; })) {
+        error = path + (length == 0 ? L": the file holds only the byte-order mark: the scan stopped before it wrote "
+                                      L"its first line"
+                                    : L": the file ends inside its first line: the scan stopped before it wrote a "
+                                      L"whole line, or it is no report");
+        return false;
+    }
+    const int endLine = static_cast<int>(std::count(text, text + whole, L'\n')) + 1;
     // A comment on a line of its own after the last: the end of a report cut at a line
     // end is then found on that line, damage on the report's own lines on theirs.
     ReportHandler handler(report, endLine);
-    HRESULT hr = Parse(lines + L"<!-- end of the file -->", handler);
+    HRESULT hr = Run(text, whole, L"<!-- end of the file -->", handler);
     if (handler.stopped() && handler.OpenElements(true).empty()) {
         report.complete = false;
-        if (OnlyPrologue(lines))
+        if (OnlyPrologue(std::wstring(text, whole)))
             return true;
         error = path + L": not a report of Kavrol Inspectra: there is no <KvInspectraReport> element";
         return false;
@@ -512,7 +536,7 @@ bool ParseReport(const std::wstring& path, const std::wstring& text, Report& rep
         report.path = path;
         report.header.fields = 0;
         ReportHandler closing(report, endLine);
-        hr = Parse(lines + EndTags(open), closing);
+        hr = Run(text, whole, EndTags(open), closing);
         report.complete = false;
         report.open = handler.OpenElements(false);
         if (closing.error().empty() && SUCCEEDED(hr))
@@ -533,7 +557,7 @@ bool ParseReport(const std::wstring& path, const std::wstring& text, Report& rep
     return false;
 }
 
-bool ReadReport(const std::wstring& path, Report& report, std::wstring& error)
+bool ReportReader::Read(const std::wstring& path, Report& report, std::wstring& error)
 {
     if (IsFolder(path)) {
         error = path + L": is a folder, not a report file";
@@ -555,11 +579,18 @@ bool ReadReport(const std::wstring& path, Report& report, std::wstring& error)
         return false;
     }
     // An odd byte at the end is half a character of a line the scan never finished: that
-    // line is dropped anyway.
-    std::wstring text((bytes.size() - 2) / 2, L'\0');
-    if (!text.empty())
-        memcpy(&text[0], bytes.data() + 2, text.size() * sizeof(wchar_t));
-    return ParseReport(path, text, report, error);
+    // line is dropped anyway. The bytes after the mark are the text as it is.
+    return Parse(path, reinterpret_cast<const wchar_t*>(bytes.data() + 2), (bytes.size() - 2) / 2, report, error);
+}
+
+bool ReadReport(const std::wstring& path, Report& report, std::wstring& error)
+{
+    return ReportReader().Read(path, report, error);
+}
+
+bool ParseReport(const std::wstring& path, const std::wstring& text, Report& report, std::wstring& error)
+{
+    return ReportReader().Parse(path, text.data(), text.size(), report, error);
 }
 
 }  // namespace kvreport

@@ -17,71 +17,106 @@ const wchar_t* const kTableColumns[19] = {
 
 namespace {
 
-struct Cell {
-    enum Kind { Null, Text, Number, Flag } kind = Null;
-    std::wstring text;  // a Flag's is "true" or "false"
+// The cells of rows appended to one text, column by column, without a text per cell: a
+// fleet's table has hundreds of thousands of rows.
+class RowText {
+public:
+    RowText(std::wstring& text, TableFormat format) : m_text(text), m_format(format) {}
+
+    // A row from its first column, or going on from column after cells made before.
+    void Start(size_t column)
+    {
+        m_column = column;
+        if (m_format == TableFormat::JsonLines && column == 0)
+            m_text += L'{';
+    }
+    void End() { m_text += m_format == TableFormat::Csv ? L"\r\n" : L"}\n"; }
+
+    void Null()
+    {
+        Next();
+        if (m_format == TableFormat::JsonLines)
+            m_text += L"null";
+    }
+    void Text(const std::wstring& text)
+    {
+        Next();
+        if (m_format == TableFormat::Csv)
+            AppendCsvQuoted(m_text, text);
+        else
+            AppendJsonString(m_text, text);
+    }
+    void TextIf(bool present, const std::wstring& text) { present ? Text(text) : Null(); }
+    void TextUnlessEmpty(const std::wstring& text) { TextIf(!text.empty(), text); }
+    void Number(const std::wstring& number)
+    {
+        Next();
+        m_text += number;
+    }
+    void Flag(bool flag)
+    {
+        Next();
+        m_text += m_format == TableFormat::Csv ? (flag ? L"1" : L"0") : (flag ? L"true" : L"false");
+    }
+
+private:
+    // The separator before every cell but the first, and a JSON member's name.
+    void Next()
+    {
+        if (m_column > 0)
+            m_text += m_format == TableFormat::Csv ? L"," : L", ";
+        if (m_format == TableFormat::JsonLines) {
+            AppendJsonString(m_text, kTableColumns[m_column]);
+            m_text += L": ";
+        }
+        ++m_column;
+    }
+
+    std::wstring& m_text;
+    TableFormat m_format;
+    size_t m_column = 0;
 };
 
-Cell TextCell(const std::wstring& text) { return {Cell::Text, text}; }
-Cell TextCellIf(bool present, const std::wstring& text) { return present ? TextCell(text) : Cell(); }
-Cell TextCellUnlessEmpty(const std::wstring& text) { return TextCellIf(!text.empty(), text); }
-
 // The cells every row of a report shares: file, device, scan.
-std::vector<Cell> ReportCells(const Report& report)
+void ReportCells(RowText& row, const Report& report)
 {
     const ReportHeader& header = report.header;
     DeviceIdentity identity = IdentifyDevice(report);
-    auto field = [&](unsigned bit, const std::wstring& text) { return TextCellIf((header.fields & bit) != 0, text); };
-    return {TextCell(report.path),
-            field(kHasComputerName, header.computerName),
-            field(kHasDeviceType, header.deviceType),
-            TextCellUnlessEmpty(identity.serialNumber),
-            TextCellUnlessEmpty(identity.userSerialId),
-            field(kHasDate, IsoDate(header.date)),
-            field(kHasTime, header.time),
-            field(kHasVersion, header.version)};
+    row.Text(report.path);
+    row.TextIf((header.fields & kHasComputerName) != 0, header.computerName);
+    row.TextIf((header.fields & kHasDeviceType) != 0, header.deviceType);
+    row.TextUnlessEmpty(identity.serialNumber);
+    row.TextUnlessEmpty(identity.userSerialId);
+    row.TextIf((header.fields & kHasDate) != 0, IsoDate(header.date));
+    row.TextIf((header.fields & kHasTime) != 0, header.time);
+    row.TextIf((header.fields & kHasVersion) != 0, header.version);
 }
 
-void AppendTestCells(std::vector<Cell>& cells, const ReportGroup& group, const ReportCategory& category,
-                     const ReportSubCategory& subcategory, const ReportTest& test, bool incomplete)
+const size_t kReportColumns = 8;
+
+void TestCells(RowText& row, const ReportGroup& group, const ReportCategory& category,
+               const ReportSubCategory& subcategory, const ReportTest& test, bool incomplete)
 {
     bool hasResult = (test.parts & kHasResult) != 0;
     double value = 0;
     bool numeric = NumericValue(test, value);
-    std::wstring unit = numeric ? UnitName(test.format) : std::wstring();
-    cells.push_back(TextCellIf((group.parts & kHasGroupName) != 0, group.name));
-    cells.push_back(TextCellUnlessEmpty(PlainName(category.name)));
-    cells.push_back(TextCellUnlessEmpty(subcategory.element ? PlainName(subcategory.name) : std::wstring()));
-    cells.push_back(TextCellIf((test.parts & kHasName) != 0 || !test.name.empty(), test.name));
-    cells.push_back((test.parts & kHasNumber) ? Cell{Cell::Number, std::to_wstring(test.number)} : Cell());
-    cells.push_back(TextCellIf(hasResult, test.result));
-    cells.push_back(TextCellIf(hasResult, test.format));
-    cells.push_back(numeric ? Cell{Cell::Number, NumberText(value)} : Cell());
-    cells.push_back(TextCellUnlessEmpty(unit));
-    cells.push_back(TextCellIf((test.parts & kHasStatus) != 0, test.status));
-    cells.push_back({Cell::Flag, incomplete ? L"true" : L"false"});
-}
-
-// Cells as the text of a row: CSV fields or JSON members, each after a separator, first
-// the column's name for JSON. first is the column of cells[0].
-std::wstring CellsText(const std::vector<Cell>& cells, size_t first, TableFormat format)
-{
-    std::wstring text;
-    for (size_t i = 0; i < cells.size(); ++i) {
-        const Cell& cell = cells[i];
-        if (first + i > 0)
-            text += format == TableFormat::Csv ? L"," : L", ";
-        if (format == TableFormat::JsonLines) {
-            text += JsonMember(kTableColumns[first + i], cell.kind == Cell::Null   ? std::wstring(L"null")
-                                                          : cell.kind == Cell::Text ? JsonString(cell.text)
-                                                                                    : cell.text);
-        } else if (cell.kind == Cell::Flag) {
-            text += cell.text == L"true" ? L"1" : L"0";
-        } else if (cell.kind != Cell::Null) {
-            text += CsvQuoted(cell.text);
-        }
-    }
-    return text;
+    row.TextIf((group.parts & kHasGroupName) != 0, group.name);
+    row.TextUnlessEmpty(PlainName(category.name));
+    row.TextUnlessEmpty(subcategory.element ? PlainName(subcategory.name) : std::wstring());
+    row.TextIf((test.parts & kHasName) != 0 || !test.name.empty(), test.name);
+    if (test.parts & kHasNumber)
+        row.Number(std::to_wstring(test.number));
+    else
+        row.Null();
+    row.TextIf(hasResult, test.result);
+    row.TextIf(hasResult, test.format);
+    if (numeric)
+        row.Number(NumberText(value));
+    else
+        row.Null();
+    row.TextUnlessEmpty(numeric ? UnitName(test.format) : std::wstring());
+    row.TextIf((test.parts & kHasStatus) != 0, test.status);
+    row.Flag(incomplete);
 }
 
 }  // namespace
@@ -99,16 +134,18 @@ std::string TableHeader(TableFormat format)
 std::string TableRows(const Report& report, TableFormat format)
 {
     // The cells of file, device and scan are the same on every row: made into text once.
-    std::vector<Cell> shared = ReportCells(report);
-    const std::wstring start = (format == TableFormat::Csv ? L"" : L"{") + CellsText(shared, 0, format);
-    const wchar_t* end = format == TableFormat::Csv ? L"\r\n" : L"}\n";
+    std::wstring shared;
+    RowText start(shared, format);
+    start.Start(0);
+    ReportCells(start, report);
     std::wstring rows;
-    std::vector<Cell> cells;
     ForEachTest(report, [&](const ReportGroup& group, const ReportCategory& category,
                             const ReportSubCategory& subcategory, const ReportTest& test) {
-        cells.clear();
-        AppendTestCells(cells, group, category, subcategory, test, !report.complete);
-        rows += start + CellsText(cells, shared.size(), format) + end;
+        rows += shared;
+        RowText row(rows, format);
+        row.Start(kReportColumns);
+        TestCells(row, group, category, subcategory, test, !report.complete);
+        row.End();
     });
     return ToUtf8(rows);
 }
