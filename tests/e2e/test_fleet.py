@@ -262,6 +262,10 @@ class Table(unittest.TestCase):
             fleet, reports = fleet_folder(folder)
             table, lines = os.path.join(folder, "fleet.csv"), os.path.join(folder, "fleet.jsonl")
             run = kvreport("table", win(fleet), "--recursive", "--csv", win(table), "--jsonl", win(lines))
+            one = os.path.join(folder, "one-thread.csv")
+            one_run = kvreport("table", win(fleet), "--recursive", "--csv", win(one), "--threads", "1")
+            with open(table, "rb") as f, open(one, "rb") as g:
+                same_on_one_thread = f.read() == g.read()
             with open(table, encoding="utf-8", newline="") as f:
                 rows = list(csv.DictReader(f))
             with open(lines, encoding="utf-8") as f:
@@ -275,6 +279,9 @@ class Table(unittest.TestCase):
         total = sum(len(tests) for _, tests in oracle)
         self.assertEqual(["%s: %d rows of 13 reports, 1 of them incomplete" % (win(path), total)
                           for path in (table, lines)], run.lines)
+        # Read on one thread, the rows are the same bytes in the same order.
+        self.assertEqual((2, run.err_lines), (one_run.returncode, one_run.err_lines))
+        self.assertTrue(same_on_one_thread)
         # Every test of every report, in the order of the reports (folders by name, files first) and of their tests.
         order = sorted(oracle, key=lambda item: folder_order(item[0]))
         expected = [(path,) + test for path, tests in order for test in tests]

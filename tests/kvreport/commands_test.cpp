@@ -211,5 +211,33 @@ TEST(CommandLine, OptionsTakeOneValueUnlessRepeatable)
     EXPECT_EQ(L"--html needs a value", error);
 }
 
+TEST(CommandLine, ThreadsAreAWholeNumberFromOneTo64)
+{
+    struct Case {
+        std::vector<std::wstring> args;
+        unsigned threads;     // 0: as many as processors
+        const wchar_t* error;
+    };
+    const Case cases[] = {
+        {{L"a"}, 0, L""},
+        {{L"a", L"--threads", L"1"}, 1, L""},
+        {{L"a", L"--threads=64"}, 64, L""},
+        {{L"a", L"--threads", L"0"}, 0, L"--threads wants a number from 1 to 64, not 0"},
+        {{L"a", L"--threads", L"65"}, 0, L"--threads wants a number from 1 to 64, not 65"},
+        {{L"a", L"--threads", L"two"}, 0, L"--threads wants a number from 1 to 64, not two"},
+        {{L"a", L"--threads", L"-1"}, 0, L"--threads wants a number from 1 to 64, not -1"},
+        {{L"a", L"--threads", L"99999999999"}, 0, L"--threads wants a number from 1 to 64, not 99999999999"},
+    };
+    for (const Case& c : cases) {
+        Arguments parsed;
+        std::wstring error;
+        ASSERT_TRUE(ParseArguments(c.args, {{L"--threads", false}}, parsed, error)) << c.args.back();
+        unsigned threads = 99;
+        EXPECT_EQ(*c.error == 0, ReaderThreadsOption(parsed, threads, error)) << c.args.back();
+        EXPECT_EQ(c.threads, threads) << c.args.back();
+        EXPECT_EQ(c.error, error) << c.args.back();
+    }
+}
+
 }  // namespace
 }  // namespace kvreport

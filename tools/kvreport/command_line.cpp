@@ -2,15 +2,19 @@
 
 #include "tools/kvreport/console.h"
 
+#include <algorithm>
+
 namespace kvreport {
 
 const wchar_t kDiffUsage[] = L"KvReport diff OLD.xml NEW.xml [--tolerance PERCENT] [--html FILE]";
-const wchar_t kSummaryUsage[] = L"KvReport summary FILE|FOLDER... [--csv FILE] [--html FILE] [--recursive]";
+const wchar_t kSummaryUsage[] =
+    L"KvReport summary FILE|FOLDER... [--csv FILE] [--html FILE] [--recursive] [--threads N]";
 const wchar_t kRedactUsage[] =
     L"KvReport redact IN.xml|FOLDER OUT.xml|FOLDER [--keep WHAT[,WHAT...]] [--no-verify]";
 const wchar_t kJsonUsage[] = L"KvReport json IN.xml [OUT.json]";
 const wchar_t kCheckUsage[] = L"KvReport check FILE|FOLDER... [--recursive]";
-const wchar_t kTableUsage[] = L"KvReport table FILE|FOLDER... --csv OUT | --jsonl OUT [--recursive]";
+const wchar_t kTableUsage[] =
+    L"KvReport table FILE|FOLDER... --csv OUT | --jsonl OUT [--recursive] [--threads N]";
 
 int UsageError(const wchar_t* usage, const std::wstring& problem)
 {
@@ -80,6 +84,21 @@ bool ParseArguments(const std::vector<std::wstring>& args, const std::vector<Opt
         values.push_back(value);
     }
     return true;
+}
+
+bool ReaderThreadsOption(const Arguments& parsed, unsigned& threads, std::wstring& error)
+{
+    threads = 0;
+    if (!parsed.Has(L"--threads"))
+        return true;
+    const std::wstring value = parsed.Value(L"--threads");
+    if (value.size() <= 2 && std::all_of(value.begin(), value.end(), [](wchar_t c) { return c >= L'0' && c <= L'9'; }))
+        threads = static_cast<unsigned>(std::stoul(value));
+    if (threads >= 1 && threads <= 64)
+        return true;
+    threads = 0;
+    error = L"--threads wants a number from 1 to 64, not " + value;
+    return false;
 }
 
 }  // namespace kvreport

@@ -28,6 +28,10 @@ struct Arguments {
 bool ParseArguments(const std::vector<std::wstring>& args, const std::vector<OptionRule>& rules,
                     Arguments& parsed, std::wstring& error);
 
+// The number of reading threads --threads asks for (a whole number from 1 to 64), 0 when
+// it is not given (as many as the machine has processors). False with a message otherwise.
+bool ReaderThreadsOption(const Arguments& parsed, unsigned& threads, std::wstring& error);
+
 // One line of usage per command, as help shows them.
 extern const wchar_t kDiffUsage[];
 extern const wchar_t kSummaryUsage[];

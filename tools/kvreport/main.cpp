@@ -51,6 +51,8 @@ const wchar_t kHelpText[] =
     L"           Format, numbering, header. Exit code 0: none broken, 1: findings, 2: error.\r\n"
     L"  table    one row per test of every report, for a query engine: CSV or JSON lines.\r\n"
     L"           --recursive reads the subfolders of folders too (summary, table and check).\r\n"
+    L"           --threads N reads on N threads (summary and table; as many as processors unless\r\n"
+    L"           given).\r\n"
     L"\r\n"
     L"Reports are read, never changed; a report whose scan was stopped is read as far as it goes and\r\n"
     L"marked incomplete. Exit code 2 means an error; files are written whole or not at all.\r\n";

@@ -96,12 +96,13 @@ unsigned ReaderThreads()
 
 void ReadReportsInOrder(const std::vector<std::wstring>& paths,
                         const std::function<void(size_t index, const Report& report)>& work,
-                        const std::function<void(size_t index, const std::wstring& error)>& done)
+                        const std::function<void(size_t index, const std::wstring& error)>& done,
+                        unsigned threads)
 {
-    size_t threads = std::min<size_t>(ReaderThreads(), paths.size());
-    OrderedReading reading(paths, work, threads * kAheadPerThread);
+    size_t workerCount = std::min<size_t>(threads ? threads : ReaderThreads(), paths.size());
+    OrderedReading reading(paths, work, workerCount * kAheadPerThread);
     std::vector<std::thread> workers;
-    for (size_t i = 0; i < threads; ++i)
+    for (size_t i = 0; i < workerCount; ++i)
         workers.emplace_back([&reading] { reading.Work(); });
     reading.HandOn(done);
     for (std::thread& worker : workers)

@@ -137,7 +137,7 @@ SummaryRow UnpackRow(const std::wstring& packed, size_t& at)
 // Every readable report's row, in the order of inputs; with a page, each report's page
 // rendered where missing and linked. The messages of what failed are returned.
 std::vector<std::wstring> SummariseAll(const std::vector<std::wstring>& inputs, const std::wstring& page,
-                                       std::vector<SummaryRow>& rows)
+                                       unsigned threads, std::vector<SummaryRow>& rows)
 {
     std::vector<std::wstring> packed(inputs.size());
     std::vector<DWORD> pageResults(inputs.size(), ERROR_SUCCESS);
@@ -167,7 +167,8 @@ std::vector<std::wstring> SummariseAll(const std::vector<std::wstring>& inputs, 
                                        SystemMessage(pageResults[index]));
                 kept += packed[index];
                 std::wstring().swap(packed[index]);
-            });
+            },
+            threads);
     }
     for (size_t at = 0; at < kept.size();)
         rows.push_back(UnpackRow(kept, at));
@@ -284,7 +285,11 @@ int RunSummary(const std::vector<std::wstring>& args)
 {
     Arguments parsed;
     std::wstring error;
-    if (!ParseArguments(args, {{L"--csv", false}, {L"--html", false}, {L"--recursive", false, true}}, parsed, error))
+    unsigned threads = 0;
+    if (!ParseArguments(args,
+                        {{L"--csv", false}, {L"--html", false}, {L"--recursive", false, true}, {L"--threads", false}},
+                        parsed, error) ||
+        !ReaderThreadsOption(parsed, threads, error))
         return UsageError(kSummaryUsage, error);
     if (parsed.positional.empty())
         return UsageError(kSummaryUsage, L"summary wants reports or folders of reports");
@@ -293,7 +298,7 @@ int RunSummary(const std::vector<std::wstring>& args)
     std::wstring csv = parsed.Value(L"--csv");
     std::wstring html = parsed.Value(L"--html");
     std::vector<SummaryRow> rows;
-    std::vector<std::wstring> messages = SummariseAll(inputs, html, rows);
+    std::vector<std::wstring> messages = SummariseAll(inputs, html, threads, rows);
     // Told after the progress line is gone.
     for (const std::wstring& message : messages)
         WriteLine(Stream::Err, message);

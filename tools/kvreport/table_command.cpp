@@ -114,7 +114,7 @@ std::wstring CountsText(const Counts& counts)
 // The rows of every readable report into every table, in the order of inputs; the
 // messages of the unreadable ones are returned.
 std::vector<std::wstring> WriteRows(const std::vector<std::wstring>& inputs,
-                                    std::vector<std::unique_ptr<TableFile>>& tables, Counts& counts)
+                                    std::vector<std::unique_ptr<TableFile>>& tables, unsigned threads, Counts& counts)
 {
     // Filled by the workers, emptied when written: only the reports in flight hold rows.
     std::vector<std::vector<std::string>> rows(inputs.size());
@@ -140,7 +140,8 @@ std::vector<std::wstring> WriteRows(const std::vector<std::wstring>& inputs,
             counts.reports += found[index].reports;
             counts.rows += found[index].rows;
             counts.incomplete += found[index].incomplete;
-        });
+        },
+        threads);
     return unreadable;
 }
 
@@ -150,8 +151,11 @@ int RunTable(const std::vector<std::wstring>& args)
 {
     Arguments parsed;
     std::wstring error;
-    if (!ParseArguments(args, {{L"--csv", false}, {L"--jsonl", false}, {L"--recursive", false, true}}, parsed,
-                        error))
+    unsigned threads = 0;
+    if (!ParseArguments(args,
+                        {{L"--csv", false}, {L"--jsonl", false}, {L"--recursive", false, true}, {L"--threads", false}},
+                        parsed, error) ||
+        !ReaderThreadsOption(parsed, threads, error))
         return UsageError(kTableUsage, error);
     if (parsed.positional.empty())
         return UsageError(kTableUsage, L"table wants reports or folders of reports");
@@ -176,7 +180,7 @@ int RunTable(const std::vector<std::wstring>& args)
     }
 
     Counts counts;
-    std::vector<std::wstring> unreadable = WriteRows(inputs, tables, counts);
+    std::vector<std::wstring> unreadable = WriteRows(inputs, tables, threads, counts);
     // Told after the progress line is gone.
     for (const std::wstring& message : unreadable)
         WriteLine(Stream::Err, message);
