@@ -1,10 +1,7 @@
 """The release packages (packaging/make_packages.py, which scripts/package runs after its
 clean build), made here from the suite's own build: what each package holds, the
-installers' tables, the same bytes from the same input, signing, and the x64 installer
-under Wine in a fresh prefix: install, scan, upgrade, refused downgrade, removal.
-
-Only the 64-bit installer can run here (the tests' Wine is 64-bit only): the 32-bit one
-is checked by its tables."""
+installers' tables, the same bytes from the same input and signing; test_installer runs
+both installers under Wine."""
 
 import os
 import shutil
@@ -191,7 +188,7 @@ class PackagesTest(unittest.TestCase):
 
 
 class InstallerTablesTest(unittest.TestCase):
-    """Both installers as tables: the 32-bit one can only be checked so here."""
+    """Both installers as tables: what running them under Wine does not show."""
 
     maxDiff = None
 
