@@ -14,9 +14,18 @@ ADMIN_TEXT = "Administrative privileges are required to read the CPU temperature
 
 
 def processor_values():
-    """The values of the processor key as {name: (type, data)}, or None when it is missing."""
-    out = subprocess.run(["timeout", "60", "wine", "reg", "query", PROCESSOR_KEY], env=wine_env(),
-                         capture_output=True, text=True, errors="replace")
+    """The values of the processor key as {name: (type, data)}, or None when it is missing.
+
+    A reg run that fails otherwise (Wine can end a program at start-up under load) is
+    tried again; one that keeps failing is an error naming its exit code and output."""
+    for _ in range(3):
+        out = subprocess.run(["timeout", "60", "wine", "reg", "query", PROCESSOR_KEY], env=wine_env(),
+                             capture_output=True, text=True, errors="replace")
+        if out.returncode == 0 or "Unable to find" in out.stdout + out.stderr:
+            break
+    else:
+        raise AssertionError("wine reg query %s: exit code %d\n%s%s" % (PROCESSOR_KEY, out.returncode, out.stdout,
+                                                                         out.stderr))
     if out.returncode != 0:
         return None
     values = {}
