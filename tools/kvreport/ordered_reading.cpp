@@ -85,21 +85,21 @@ private:
     size_t m_handed = 0;  // paths handed on so far
 };
 
-}  // namespace
-
-unsigned ReaderThreads()
+unsigned ProcessorCount()
 {
     SYSTEM_INFO info;
     ::GetSystemInfo(&info);
     return std::max<unsigned>(1, info.dwNumberOfProcessors);
 }
 
+}  // namespace
+
 void ReadReportsInOrder(const std::vector<std::wstring>& paths,
                         const std::function<void(size_t index, const Report& report)>& work,
                         const std::function<void(size_t index, const std::wstring& error)>& done,
                         unsigned threads)
 {
-    size_t workerCount = std::min<size_t>(threads ? threads : ReaderThreads(), paths.size());
+    size_t workerCount = std::min<size_t>(threads ? threads : ProcessorCount(), paths.size());
     OrderedReading reading(paths, work, workerCount * kAheadPerThread);
     std::vector<std::thread> workers;
     for (size_t i = 0; i < workerCount; ++i)

@@ -16,13 +16,10 @@ namespace kvreport {
 // paths, error empty or naming the file and what is wrong with it. A worker reads at
 // most a few reports ahead of the one done last, so memory holds only a few reports at
 // once however many there are. work must touch only what belongs to its index. threads
-// is the number of workers, 0 for ReaderThreads().
+// is the number of workers, 0 for one per processor.
 void ReadReportsInOrder(const std::vector<std::wstring>& paths,
                         const std::function<void(size_t index, const Report& report)>& work,
                         const std::function<void(size_t index, const std::wstring& error)>& done,
                         unsigned threads = 0);
-
-// The number of worker threads: the machine's processor count.
-unsigned ReaderThreads();
 
 }  // namespace kvreport
